@@ -1,0 +1,4 @@
+#pragma once
+
+// All public classes of the image-processing library.
+#include <Varnik/Soloma/ImageProcessing/HistogramEqualization.h>

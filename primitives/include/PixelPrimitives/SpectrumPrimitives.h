@@ -1,0 +1,22 @@
+#pragma once
+
+#include <PixelPrimitives/Export.h>
+
+// Two-sided power spectrum of a windowed real sequence of one fixed length:
+// power[k] = |sum_j input[j] * window[j] * exp(-2 pi i j k / n)|^2 / n.
+class PIXELPRIMITIVES_API SpectrumPrimitives {
+public:
+    explicit SpectrumPrimitives(int length);
+    ~SpectrumPrimitives();
+    SpectrumPrimitives(const SpectrumPrimitives&) = delete;
+    SpectrumPrimitives& operator=(const SpectrumPrimitives&) = delete;
+
+    // window may be null (a flat window). Returns false and writes nothing when length
+    // differs from the constructor's, or input or power is null.
+    bool PsdFFT(const float* input, const float* window, float* power, int length);
+
+private:
+    struct Plan;
+    int length_;
+    Plan* plan_;
+};
