@@ -1,1 +1,188 @@
+#include <Varnik/Soloma/ImageProcessing/HistogramEqualization.h>
+
+#include <PixelPrimitives/AllocationCounter.h>
+
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <random>
+#include <vector>
+
+#include "TestImage.h"
+
+using Varnik::Soloma::ImageProcessing::HistogramEqualization;
+
+namespace {
+
+using Frame = TestImage<unsigned short>;
+
+// Straightforward model of the mapping: 4096 even bins between the frame's minimum and
+// maximum (the remainder widening the first bins), cumulative fractions in single precision,
+// output trunc((maximum - 1) * fraction); the maximum itself passes through.
+std::vector<unsigned short> Reference(const Frame& src) {
+    std::vector<unsigned short> pixels;
+    for (int y = 0; y < src.Height(); ++y) {
+        for (int x = 0; x < src.Width(); ++x) {
+            pixels.push_back(src.At(x, y));
+        }
+    }
+    const int bins = 4096;
+    const int lo = *std::min_element(pixels.begin(), pixels.end());
+    const int hi = *std::max_element(pixels.begin(), pixels.end());
+    std::vector<int> levels(bins + 1, lo);
+    for (int i = 1; i <= bins; ++i) {
+        levels[i] = levels[i - 1] + (hi - lo) / bins + (i <= (hi - lo) % bins ? 1 : 0);
+    }
+    auto binOf = [&](int v) {
+        for (int k = 0; k < bins; ++k) {
+            if (levels[k] <= v && v < levels[k + 1]) {
+                return k;
+            }
+        }
+        return -1;
+    };
+    std::vector<int> histogram(bins, 0);
+    for (int v : pixels) {
+        if (binOf(v) >= 0) {
+            ++histogram[binOf(v)];
+        }
+    }
+    const float inverse = static_cast<float>(1.0 / static_cast<float>(pixels.size()));
+    float cumulative = 0.0f;
+    std::vector<int> values(bins);
+    for (int k = 0; k < bins; ++k) {
+        cumulative = static_cast<float>(histogram[k]) * inverse + cumulative;
+        values[k] = static_cast<int>(static_cast<float>(hi - 1) * cumulative);
+    }
+    for (auto& v : pixels) {
+        int k = binOf(v);
+        v = static_cast<unsigned short>(k >= 0 ? values[k] : v);
+    }
+    return pixels;
+}
+
+std::vector<unsigned short> Pixels(const Frame& image) {
+    std::vector<unsigned short> pixels;
+    for (int y = 0; y < image.Height(); ++y) {
+        for (int x = 0; x < image.Width(); ++x) {
+            pixels.push_back(image.At(x, y));
+        }
+    }
+    return pixels;
+}
+
+Frame RandomFrame(int width, int height, int lo, int hi, unsigned seed) {
+    std::mt19937 rng(seed);
+    Frame frame(width, height);
+    frame.FillRandom(rng, lo, hi);
+    return frame;
+}
+
+}  // namespace
+
+TEST(HistogramEqualization, MatchesReferenceOnRandomFrames) {
+    struct Case {
+        int width, height, lo, hi;
+    };
+    // Spans below, near and far above the bin count, including the full 16-bit range.
+    for (Case c : {Case{97, 41, 7000, 7690}, Case{64, 64, 0, 65535}, Case{33, 17, 100, 4200},
+                   Case{1, 9, 5, 20000}, Case{50, 1, 30000, 30001}}) {
+        Frame src = RandomFrame(c.width, c.height, c.lo, c.hi, 17u + c.width);
+        Frame dst(c.width, c.height);
+        HistogramEqualization equalization;
+        equalization.Create(src.Data(), src.Pitch(), dst.Data(), dst.Pitch(), c.width, c.height);
+        EXPECT_EQ(Pixels(dst), Reference(src)) << c.width << "x" << c.height << " " << c.lo;
+        EXPECT_TRUE(dst.OutsideUntouched());
+        EXPECT_TRUE(src.Untouched());
+    }
+}
+
+TEST(HistogramEqualization, ConstantFrameComesOutUnchanged) {
+    Frame frame(31, 7);
+    frame.Fill([](int, int) { return 12345; });
+    HistogramEqualization equalization;
+    equalization.Create(frame.Data(), frame.Pitch(), 31, 7);
+    EXPECT_TRUE(frame.Untouched());
+}
+
+TEST(HistogramEqualization, TwoValueFrame) {
+    const int a = 1000;
+    const int b = 3001;
+    Frame src(20, 10);
+    src.Fill([&](int x, int) { return x % 2 ? a : b; });
+    Frame dst(20, 10);
+    HistogramEqualization equalization;
+    equalization.Create(src.Data(), src.Pitch(), dst.Data(), dst.Pitch(), 20, 10);
+    for (int y = 0; y < 10; ++y) {
+        for (int x = 0; x < 20; ++x) {
+            // Half the pixels in the first bin: trunc((b - 1) * 0.5); the maximum stays.
+            EXPECT_EQ(dst.At(x, y), x % 2 ? (b - 1) / 2 : b);
+        }
+    }
+}
+
+TEST(HistogramEqualization, InPlaceEqualsOutOfPlaceAndFramesAreIndependent) {
+    Frame first = RandomFrame(45, 30, 2000, 2600, 1);
+    Frame second = RandomFrame(45, 30, 8000, 15000, 2);
+
+    HistogramEqualization fresh;
+    Frame expected(45, 30);
+    fresh.Create(second.Data(), second.Pitch(), expected.Data(), expected.Pitch(), 45, 30);
+
+    HistogramEqualization used;
+    Frame scratch(45, 30);
+    used.Create(first.Data(), first.Pitch(), scratch.Data(), scratch.Pitch(), 45, 30);
+    used.Create(second.Data(), second.Pitch(), 45, 30);  // in place, after another frame
+    EXPECT_EQ(Pixels(second), Pixels(expected));
+    EXPECT_TRUE(second.OutsideUntouched());
+}
+
+TEST(HistogramEqualization, EmptyRegionLeavesImageAlone) {
+    Frame frame = RandomFrame(8, 8, 0, 65535, 3);
+    HistogramEqualization equalization;
+    equalization.Create(frame.Data(), frame.Pitch(), 0, 8);
+    equalization.Create(frame.Data(), frame.Pitch(), 8, -1);
+    Frame dst(8, 8);
+    equalization.Create(frame.Data(), frame.Pitch(), dst.Data(), dst.Pitch(), 8, 0);
+    EXPECT_TRUE(frame.Untouched());
+    EXPECT_TRUE(dst.Untouched());
+}
+
+TEST(HistogramEqualization, SteadyStateAllocatesNothing) {
+    Frame src = RandomFrame(64, 48, 100, 9000, 4);
+    Frame dst(64, 48);
+    HistogramEqualization equalization;
+    long long start = PixelPrimitivesAllocationCount();
+    equalization.Create(src.Data(), src.Pitch(), dst.Data(), dst.Pitch(), 64, 48);
+    EXPECT_EQ(PixelPrimitivesAllocationCount() - start, 4);  // the four tables
+    start = PixelPrimitivesAllocationCount();
+    equalization.Create(src.Data(), src.Pitch(), dst.Data(), dst.Pitch(), 64, 48);
+    equalization.Create(src.Data(), src.Pitch(), dst.Data(), dst.Pitch(), 32, 16);
+    EXPECT_EQ(PixelPrimitivesAllocationCount() - start, 0);
+}
+
+TEST(HistogramEqualization, CopiesWorkIndependently) {
+    Frame src = RandomFrame(40, 20, 500, 5000, 5);
+    Frame expected(40, 20);
+    HistogramEqualization fresh;
+    fresh.Create(src.Data(), src.Pitch(), expected.Data(), expected.Pitch(), 40, 20);
+
+    auto original = std::make_unique<HistogramEqualization>();
+    Frame scratch(40, 20);
+    original->Create(src.Data(), src.Pitch(), scratch.Data(), scratch.Pitch(), 40, 20);
+    auto copy = std::make_unique<HistogramEqualization>(*original);
+    HistogramEqualization assigned;
+    assigned = *original;
+    assigned = assigned;
+
+    for (auto* processor : {original.get(), copy.get(), &assigned}) {
+        Frame dst(40, 20);
+        processor->Create(src.Data(), src.Pitch(), dst.Data(), dst.Pitch(), 40, 20);
+        EXPECT_EQ(Pixels(dst), Pixels(expected));
+    }
+    original.reset();  // the copy must not depend on its source
+    Frame dst(40, 20);
+    copy->Create(src.Data(), src.Pitch(), dst.Data(), dst.Pitch(), 40, 20);
+    EXPECT_EQ(Pixels(dst), Pixels(expected));
+}

@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build needs. With --bench, also those of the benchmarks.
+set -euo pipefail
+
+packages=(cmake g++ make pkg-config libpng-dev libgtest-dev libkissfft-dev)
+if [[ "${1:-}" == "--bench" ]]; then
+    packages+=(libbenchmark-dev libopencv-dev python3)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]} == 0)); then
+    exit 0
+fi
+
+sudo=""
+if [[ $(id -u) -ne 0 ]]; then
+    sudo="sudo"
+fi
+echo "Installing: ${missing[*]}"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Sets up and runs every test: a Release build with ctest, a host program built against the
+# installed package, then the same tests under AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+jobs=$(nproc)
+
+bash scripts/setup.sh
+
+echo "== Release build and tests"
+cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build/release -j"$jobs"
+ctest --test-dir build/release --output-on-failure -j"$jobs"
+
+echo "== Install and build a host program against the package"
+rm -rf build/install build/host
+cmake --install build/release --prefix "$PWD/build/install" >/dev/null
+cmake -S examples/host -B build/host -DCMAKE_PREFIX_PATH="$PWD/build/install" >/dev/null
+cmake --build build/host -j"$jobs"
+build/host/host_example
+
+echo "== AddressSanitizer + UndefinedBehaviorSanitizer build and tests"
+cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DSOLOMA_SANITIZE=ON >/dev/null
+cmake --build build/asan -j"$jobs"
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    ctest --test-dir build/asan --output-on-failure -j"$jobs"
