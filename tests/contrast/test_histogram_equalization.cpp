@@ -123,7 +123,7 @@ TEST(HistogramEqualization, TwoValueFrame) {
 }
 
 TEST(HistogramEqualization, InPlaceEqualsOutOfPlaceAndFramesAreIndependent) {
-    Frame first = RandomFrame(45, 30, 2000, 2600, 1);
+    Frame first = RandomFrame(70, 12, 2000, 2600, 1);  // another size and range
     Frame second = RandomFrame(45, 30, 8000, 15000, 2);
 
     HistogramEqualization fresh;
@@ -131,8 +131,8 @@ TEST(HistogramEqualization, InPlaceEqualsOutOfPlaceAndFramesAreIndependent) {
     fresh.Create(second.Data(), second.Pitch(), expected.Data(), expected.Pitch(), 45, 30);
 
     HistogramEqualization used;
-    Frame scratch(45, 30);
-    used.Create(first.Data(), first.Pitch(), scratch.Data(), scratch.Pitch(), 45, 30);
+    Frame scratch(70, 12);
+    used.Create(first.Data(), first.Pitch(), scratch.Data(), scratch.Pitch(), 70, 12);
     used.Create(second.Data(), second.Pitch(), 45, 30);  // in place, after another frame
     EXPECT_EQ(Pixels(second), Pixels(expected));
     EXPECT_TRUE(second.OutsideUntouched());

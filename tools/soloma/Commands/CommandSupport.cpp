@@ -1,0 +1,89 @@
+#include "CommandSupport.h"
+
+#include "../Paths.h"
+#include "../PngIo.h"
+#include "../SyntheticFrame.h"
+
+#include <cstdio>
+
+namespace Varnik::Soloma::Cli {
+
+void PrintUsage(const CommandUsage& usage) {
+    std::printf("usage: soloma %s %s\n%s\n\noptions:\n%s", usage.name.c_str(),
+                usage.synopsis.c_str(), usage.summary.c_str(),
+                FormatOptions(usage.options).c_str());
+}
+
+bool ParseCommandLine(const CommandUsage& usage, const std::vector<std::string>& args,
+                      Options* options, int* exitCode) {
+    std::string error;
+    if (!options->Parse(usage.options, args, &error)) {
+        // A short reminder only; the full list is one --help away.
+        std::fprintf(
+            stderr, "soloma %s: %s\nusage: soloma %s %s\nRun 'soloma %s --help' for the options.\n",
+            usage.name.c_str(), error.c_str(), usage.name.c_str(), usage.synopsis.c_str(),
+            usage.name.c_str());
+        *exitCode = kExitUsage;
+        return false;
+    }
+    if (options->Has("help")) {
+        PrintUsage(usage);
+        *exitCode = kExitSuccess;
+        return false;
+    }
+    return true;
+}
+
+int ReportFailure(const std::string& message) {
+    std::fprintf(stderr, "soloma: %s\n", message.c_str());
+    return kExitFailure;
+}
+
+OptionInfo InputOption() {
+    return {"input", "FILE",
+            "16-bit grayscale PNG (default: a built-in synthetic " +
+                std::to_string(kSyntheticWidth) + "x" + std::to_string(kSyntheticHeight) +
+                " frame)"};
+}
+
+bool LoadInputFrame(const Options& options, InputFrame* frame, std::string* error) {
+    if (!options.Has("input")) {
+        frame->image = MakeSyntheticFrame();
+        frame->path.clear();
+        frame->description =
+            "built-in synthetic frame (seed " + std::to_string(kSyntheticSeed) + ")";
+        return true;
+    }
+    frame->path = options.Get("input");
+    if (!ReadGray16Png(frame->path, &frame->image, error)) {
+        return false;
+    }
+    frame->description = "'" + frame->path + "' (16-bit grayscale PNG)";
+    return true;
+}
+
+bool PlanOutputs(const std::string& output, const InputFrame& input, OutputFiles* files,
+                 std::string* error) {
+    files->frame = output;
+    files->preview = PreviewPathFor(output);
+    // The preview is checked too: "--input a_preview.png --output a.png" would overwrite it.
+    for (const std::string& path : {files->frame, files->preview}) {
+        if (!input.path.empty() && SameFile(path, input.path)) {
+            *error = "refusing to overwrite the input '" + input.path + "' with '" + path + "'";
+            return false;
+        }
+    }
+    return true;
+}
+
+bool WriteResult(const OutputFiles& files, const Gray16Image& result, std::string* error) {
+    return CreateParentDirectory(files.frame, error) &&
+           WriteGray16Png(files.frame, result, error) &&
+           WritePng8(files.preview, MakePreview(result), error);
+}
+
+void PrintReportLine(const char* label, const std::string& text) {
+    std::printf("  %-13s %s\n", label, text.c_str());
+}
+
+}  // namespace Varnik::Soloma::Cli

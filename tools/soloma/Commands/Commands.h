@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace Varnik::Soloma::Cli {
+
+// A subcommand gets the words after its name and returns the process's exit code.
+using CommandFunction = int (*)(const std::vector<std::string>& args);
+
+struct Command {
+    const char* name;
+    const char* summary;
+    CommandFunction run;
+};
+
+int RunEqualize(const std::vector<std::string>& args);
+
+}  // namespace Varnik::Soloma::Cli
