@@ -73,7 +73,9 @@ unsigned short* PixelPrimitives::Malloc_16u_C1(int width, int height, int* pitch
 float* PixelPrimitives::Malloc_32f_C1(int width, int height, int* pitch) {
     return AllocateImage<float>(width, height, 4, pitch);
 }
-void PixelPrimitives::Free(void* ptr) { std::free(ptr); }
+void PixelPrimitives::Free(void* ptr) {
+    std::free(ptr);
+}
 
 unsigned char* VectorPrimitives::Malloc_8u(int length) {
     return AllocateVector<unsigned char>(length);
@@ -81,6 +83,12 @@ unsigned char* VectorPrimitives::Malloc_8u(int length) {
 unsigned short* VectorPrimitives::Malloc_16u(int length) {
     return AllocateVector<unsigned short>(length);
 }
-int* VectorPrimitives::Malloc_32s(int length) { return AllocateVector<int>(length); }
-float* VectorPrimitives::Malloc_32f(int length) { return AllocateVector<float>(length); }
-void VectorPrimitives::Free(void* ptr) { std::free(ptr); }
+int* VectorPrimitives::Malloc_32s(int length) {
+    return AllocateVector<int>(length);
+}
+float* VectorPrimitives::Malloc_32f(int length) {
+    return AllocateVector<float>(length);
+}
+void VectorPrimitives::Free(void* ptr) {
+    std::free(ptr);
+}
