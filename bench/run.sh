@@ -5,9 +5,10 @@ set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
 repo=$(dirname "$here")
-build=${1:-"$repo/build-bench"}
+build=${1:-"$repo/build/bench"}
 if [ $# -gt 0 ]; then shift; fi
 
+bash "$repo/scripts/setup.sh" --bench
 cmake -S "$repo" -B "$build" -DCMAKE_BUILD_TYPE=Release -DSOLOMA_BUILD_BENCHMARKS=ON \
     -DSOLOMA_BUILD_TESTS=OFF -DSOLOMA_BUILD_TOOLS=OFF >/dev/null
 cmake --build "$build" --target soloma_bench -j2
