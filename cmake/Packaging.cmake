@@ -29,6 +29,8 @@ install(FILES
     ${PROJECT_BINARY_DIR}/SolomaImageProcessingConfigVersion.cmake
     DESTINATION ${SOLOMA_CMAKE_DIR})
 
+# The pkg-config file finds the prefix from its own place, so the installed tree can move.
+file(RELATIVE_PATH SOLOMA_PC_TO_PREFIX "/prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/prefix")
 configure_file(${PROJECT_SOURCE_DIR}/cmake/soloma-imageprocessing.pc.in
     ${PROJECT_BINARY_DIR}/soloma-imageprocessing.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/soloma-imageprocessing.pc

@@ -18,6 +18,10 @@ cmake --install build/release --prefix "$PWD/build/install" >/dev/null
 cmake -S examples/host -B build/host -DCMAKE_PREFIX_PATH="$PWD/build/install" >/dev/null
 cmake --build build/host -j"$jobs"
 build/host/host_example
+pc_flags=$(PKG_CONFIG_PATH="$PWD/build/install/lib/pkgconfig" \
+    pkg-config --cflags --libs soloma-imageprocessing)
+g++ -std=c++17 examples/host/main.cpp -o build/host/host_example_pkgconfig $pc_flags
+LD_LIBRARY_PATH="$PWD/build/install/lib" build/host/host_example_pkgconfig
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build and tests"
 cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DSOLOMA_SANITIZE=ON >/dev/null
