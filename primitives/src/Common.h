@@ -26,7 +26,9 @@ inline T* RowAt(T* base, int pitch, int y) {
                                 static_cast<std::ptrdiff_t>(pitch) * y);
 }
 
-inline bool ValidSize(int width, int height) { return width > 0 && height > 0; }
+inline bool ValidSize(int width, int height) {
+    return width > 0 && height > 0;
+}
 
 template <typename... P>
 inline bool NonNull(const P*... pointers) {
@@ -34,7 +36,9 @@ inline bool NonNull(const P*... pointers) {
 }
 
 // Round to nearest, ties to even (the default rounding mode of the FPU).
-inline double RoundNearestEven(double v) { return std::nearbyint(v); }
+inline double RoundNearestEven(double v) {
+    return std::nearbyint(v);
+}
 
 // Clamp a double to an integer type's range and convert; NaN gives 0.
 template <typename I>

@@ -10,7 +10,9 @@ HistogramEqualization::HistogramEqualization() = default;
 HistogramEqualization::HistogramEqualization(const HistogramEqualization& other) = default;
 HistogramEqualization& HistogramEqualization::operator=(const HistogramEqualization& other) =
     default;
-HistogramEqualization::~HistogramEqualization() { Cleanup(); }
+HistogramEqualization::~HistogramEqualization() {
+    Cleanup();
+}
 
 void HistogramEqualization::Allocate() {
     _histogram.AllocateIfAbsent(_numBins);
@@ -26,8 +28,7 @@ void HistogramEqualization::Cleanup() {
     _cumulative.Release();
 }
 
-void HistogramEqualization::Create(unsigned short* srcDst, int srcDstStep, int width,
-                                   int height) {
+void HistogramEqualization::Create(unsigned short* srcDst, int srcDstStep, int width, int height) {
     if (BuildMapping(srcDst, srcDstStep, width, height)) {
         PixelPrimitives::LUT_16u_C1I(srcDst, srcDstStep, width, height, _values.Get(),
                                      _levels.Get(), _numBins + 1);
@@ -56,14 +57,14 @@ bool HistogramEqualization::BuildMapping(const unsigned short* src, int srcStep,
     // last value entry repeats the maximum for the same reason.
     PixelPrimitives::HistogramEven_16u_C1(src, srcStep, width, height, _histogram.Get(),
                                           _levels.Get(), _numBins + 1, minValue, maxValue);
-    CalculateNewValues(_histogram.Get(), _cumulative.Get(), _values.Get(), width * height,
-                       maxValue, _numBins);
+    CalculateNewValues(_histogram.Get(), _cumulative.Get(), _values.Get(), width * height, maxValue,
+                       _numBins);
     return true;
 }
 
-void HistogramEqualization::CalculateNewValues(const int* histogram, float* cumulative,
-                                               int* values, int numPixels,
-                                               unsigned short maxValue, int numBins) {
+void HistogramEqualization::CalculateNewValues(const int* histogram, float* cumulative, int* values,
+                                               int numPixels, unsigned short maxValue,
+                                               int numBins) {
     const float inverse = static_cast<float>(1.0 / static_cast<float>(numPixels));
     // The maximum minus one, so that the busiest bins stay just below the pass-through
     // value of the brightest pixels.

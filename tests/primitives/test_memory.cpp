@@ -8,7 +8,9 @@
 
 namespace {
 
-bool Aligned64(const void* p) { return reinterpret_cast<std::uintptr_t>(p) % 64 == 0; }
+bool Aligned64(const void* p) {
+    return reinterpret_cast<std::uintptr_t>(p) % 64 == 0;
+}
 
 }  // namespace
 
@@ -38,7 +40,8 @@ TEST(Memory, PitchIsRowRoundedUpTo64AndDependsOnlyOnWidthAndType) {
 }
 
 TEST(Memory, DegenerateSizesGiveNullAndZeroPitch) {
-    for (auto [w, h] : {std::pair{0, 5}, std::pair{5, 0}, std::pair{-3, 2}, std::pair{1 << 30, 4}}) {
+    for (auto [w, h] :
+         {std::pair{0, 5}, std::pair{5, 0}, std::pair{-3, 2}, std::pair{1 << 30, 4}}) {
         int pitch = 77;
         EXPECT_EQ(PixelPrimitives::Malloc_32f_C1(w, h, &pitch), nullptr);
         EXPECT_EQ(pitch, 0);

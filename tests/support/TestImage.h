@@ -3,8 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <type_traits>
 #include <random>
+#include <type_traits>
 #include <vector>
 
 // A test image: a region of width x height pixels placed inside a larger backing image with
@@ -35,7 +35,8 @@ public:
 
     // Pixel (x, y) of the region; x and y may reach into the margin.
     T* Pixel(int x, int y) {
-        return reinterpret_cast<T*>(bytes_.data() + static_cast<std::ptrdiff_t>(y + margin_) * pitch_ +
+        return reinterpret_cast<T*>(bytes_.data() +
+                                    static_cast<std::ptrdiff_t>(y + margin_) * pitch_ +
                                     static_cast<std::ptrdiff_t>(x + margin_) * sizeof(T));
     }
     const T* Pixel(int x, int y) const { return const_cast<TestImage*>(this)->Pixel(x, y); }

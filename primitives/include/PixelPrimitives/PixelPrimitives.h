@@ -19,17 +19,17 @@ public:
     static bool Abs_32f_C1(const float* src, int srcStep, float* dst, int dstStep, int width,
                            int height);
     static bool Abs_32f_C1I(float* srcDst, int srcDstStep, int width, int height);
-    static bool Add_32f_C1I(const float* src, int srcStep, float* srcDst, int srcDstStep,
-                            int width, int height);
+    static bool Add_32f_C1I(const float* src, int srcStep, float* srcDst, int srcDstStep, int width,
+                            int height);
     static bool AddC_32f_C1I(float value, float* srcDst, int srcDstStep, int width, int height);
     static bool SubC_32f_C1I(float value, float* srcDst, int srcDstStep, int width, int height);
     static bool MulC_32f_C1I(float value, float* srcDst, int srcDstStep, int width, int height);
     static bool Sub_32f_C1(const float* src1, int src1Step, const float* src2, int src2Step,
                            float* dst, int dstStep, int width, int height);
-    static bool Sub_32f_C1I(const float* src, int srcStep, float* srcDst, int srcDstStep,
-                            int width, int height);
-    static bool Mul_32f_C1I(const float* src, int srcStep, float* srcDst, int srcDstStep,
-                            int width, int height);
+    static bool Sub_32f_C1I(const float* src, int srcStep, float* srcDst, int srcDstStep, int width,
+                            int height);
+    static bool Mul_32f_C1I(const float* src, int srcStep, float* srcDst, int srcDstStep, int width,
+                            int height);
     static bool MulC_32f_C1(const float* src, int srcStep, float value, float* dst, int dstStep,
                             int width, int height);
     static bool Mul_8u_C1(const unsigned char* src1, int src1Step, const unsigned char* src2,
@@ -71,17 +71,17 @@ public:
     // Comparison and thresholds.
     static bool CompareCGreater_32f_C1R(const float* src, int srcStep, float value,
                                         unsigned char* dst, int dstStep, int width, int height);
-    static bool CompareCLess_32f_C1R(const float* src, int srcStep, float value,
-                                     unsigned char* dst, int dstStep, int width, int height);
+    static bool CompareCLess_32f_C1R(const float* src, int srcStep, float value, unsigned char* dst,
+                                     int dstStep, int width, int height);
     static bool Threshold_LT_32f_C1I(float* srcDst, int srcDstStep, int width, int height,
                                      float threshold);
     static bool Threshold_LTVal_32f_C1I(float* srcDst, int srcDstStep, int width, int height,
                                         float threshold, float value);
     static bool Threshold_GTVal_32f_C1I(float* srcDst, int srcDstStep, int width, int height,
                                         float threshold, float value);
-    static bool Threshold_LTValGTVal_32f_C1IR(float* srcDst, int srcDstStep, int width,
-                                              int height, float thresholdLT, float valueLT,
-                                              float thresholdGT, float valueGT);
+    static bool Threshold_LTValGTVal_32f_C1IR(float* srcDst, int srcDstStep, int width, int height,
+                                              float thresholdLT, float valueLT, float thresholdGT,
+                                              float valueGT);
     static bool ThresholdGreater_Val_8u_C1IR(unsigned char* srcDst, int srcDstStep, int width,
                                              int height, unsigned char threshold,
                                              unsigned char value);
@@ -144,23 +144,21 @@ public:
                                        unsigned char* buffer);
 
     // Histogram and look-up tables.
-    static bool HistogramEven_16u_C1(const unsigned short* src, int srcStep, int width,
-                                     int height, int* histogram, int* levels, int numLevels,
-                                     int lowerLevel, int upperLevel);
-    static bool LUT_16u_C1(const unsigned short* src, int srcStep, unsigned short* dst,
-                           int dstStep, int width, int height, const int* values,
-                           const int* levels, int numLevels);
+    static bool HistogramEven_16u_C1(const unsigned short* src, int srcStep, int width, int height,
+                                     int* histogram, int* levels, int numLevels, int lowerLevel,
+                                     int upperLevel);
+    static bool LUT_16u_C1(const unsigned short* src, int srcStep, unsigned short* dst, int dstStep,
+                           int width, int height, const int* values, const int* levels,
+                           int numLevels);
     static bool LUT_16u_C1I(unsigned short* srcDst, int srcDstStep, int width, int height,
                             const int* values, const int* levels, int numLevels);
     static bool LUT_Linear_16u_C1R(const unsigned short* src, int srcStep, unsigned short* dst,
                                    int dstStep, int width, int height, const int* values,
                                    const int* levels, int numLevels);
-    static bool LUT_Linear_16u_C1IR(unsigned short* srcDst, int srcDstStep, int width,
-                                    int height, const int* values, const int* levels,
-                                    int numLevels);
-    static bool LUTPalette_16u32u_C1R(const unsigned short* src, int srcStep, int* dst,
-                                      int dstStep, int width, int height, const int* palette,
-                                      int bitSize);
+    static bool LUT_Linear_16u_C1IR(unsigned short* srcDst, int srcDstStep, int width, int height,
+                                    const int* values, const int* levels, int numLevels);
+    static bool LUTPalette_16u32u_C1R(const unsigned short* src, int srcStep, int* dst, int dstStep,
+                                      int width, int height, const int* palette, int bitSize);
 
     // Statistics. Ties go to the first pixel in row-major order.
     static bool Max_32f_C1(const float* src, int srcStep, int width, int height, float* max);
@@ -182,8 +180,8 @@ public:
                             bool accurate);
 
     // Geometry. Destination pixels without a source keep their content.
-    static bool Remap_32f_C1R(const float* src, int srcWidth, int srcHeight, int srcStep,
-                              int roiX, int roiY, int roiWidth, int roiHeight, const float* xMap,
+    static bool Remap_32f_C1R(const float* src, int srcWidth, int srcHeight, int srcStep, int roiX,
+                              int roiY, int roiWidth, int roiHeight, const float* xMap,
                               int xMapStep, const float* yMap, int yMapStep, float* dst,
                               int dstStep, int dstWidth, int dstHeight, bool linear);
     static bool Resize_16u_C1(const unsigned short* src, int srcStep, int srcWidth, int srcHeight,

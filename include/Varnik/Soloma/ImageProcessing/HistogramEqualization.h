@@ -21,8 +21,8 @@ public:
     // Equalizes the width x height region in place.
     void Create(unsigned short* srcDst, int srcDstStep, int width, int height);
     // Equalizes src into dst.
-    void Create(const unsigned short* src, int srcStep, unsigned short* dst, int dstStep,
-                int width, int height);
+    void Create(const unsigned short* src, int srcStep, unsigned short* dst, int dstStep, int width,
+                int height);
 
 private:
     static const int _numBins = 4096;
@@ -35,9 +35,9 @@ private:
     static void CalculateNewValues(const int* histogram, float* cumulative, int* values,
                                    int numPixels, unsigned short maxValue, int numBins);
 
-    detail::VectorBuffer<int> _histogram;   // pixel count of each bin
-    detail::VectorBuffer<int> _levels;      // bin boundaries, minimum .. maximum
-    detail::VectorBuffer<int> _values;      // output value of each bin
+    detail::VectorBuffer<int> _histogram;     // pixel count of each bin
+    detail::VectorBuffer<int> _levels;        // bin boundaries, minimum .. maximum
+    detail::VectorBuffer<int> _values;        // output value of each bin
     detail::VectorBuffer<float> _cumulative;  // fraction of pixels in bins 0 .. k
 };
 
