@@ -1,111 +1,66 @@
 #include <PixelPrimitives/PixelPrimitives.h>
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <random>
-#include <utility>
+#include <tuple>
 #include <vector>
 
-#include "TestImage.h"
+#include "RegionChecks.h"
 
-namespace {
-
+using PP = PixelPrimitives;
 using Image = TestImage<unsigned char>;
 
-// The reported size plus one byte, so that the fill can be given an unaligned buffer.
-std::vector<unsigned char> FillBuffer(int width, int height) {
-    int bytes = 0;
-    EXPECT_TRUE(PixelPrimitives::FloodFillGetSize(width, height, &bytes));
-    EXPECT_EQ(bytes, 4 * width * height);
-    return std::vector<unsigned char>(static_cast<std::size_t>(bytes) + 1);
-}
-
-// Breadth-first reference fill over a copy of the region.
-std::vector<unsigned char> ReferenceFill(const Image& image, int seedX, int seedY,
-                                         unsigned char newValue) {
-    int w = image.Width(), h = image.Height();
-    std::vector<unsigned char> out(static_cast<std::size_t>(w) * h);
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-            out[y * w + x] = image.At(x, y);
-        }
-    }
-    unsigned char old = image.At(seedX, seedY);
-    std::vector<bool> seen(out.size(), false);
-    std::deque<std::pair<int, int>> queue{{seedX, seedY}};
-    seen[seedY * w + seedX] = true;
-    while (!queue.empty()) {
-        auto [x, y] = queue.front();
-        queue.pop_front();
-        out[y * w + x] = newValue;
-        for (int dy = -1; dy <= 1; ++dy) {
-            for (int dx = -1; dx <= 1; ++dx) {
-                int nx = x + dx, ny = y + dy;
-                if (nx >= 0 && ny >= 0 && nx < w && ny < h && !seen[ny * w + nx] &&
-                    image.At(nx, ny) == old) {
-                    seen[ny * w + nx] = true;
-                    queue.emplace_back(nx, ny);
-                }
-            }
-        }
-    }
-    return out;
-}
-
-}  // namespace
-
-TEST(FloodFill, MatchesBreadthFirstReferenceOnRandomImages) {
+// Random images of few values against a depth-first reference fill; a fill with the seed's own
+// value must change nothing and terminate. The fill gets the reported buffer size at an odd
+// address.
+TEST(FloodFill, MatchesAReferenceFillOnRandomImages) {
     std::mt19937 rng(31);
     for (const RegionSize& size : TestRegionSizes()) {
-        for (double hi : {0.0, 1.0, 2.0}) {  // 0: one component covering the whole region
-            Image image(size.width, size.height);
-            image.FillRandom(rng, 0.0, hi);
-            int seedX = std::uniform_int_distribution<int>(0, size.width - 1)(rng);
-            int seedY = std::uniform_int_distribution<int>(0, size.height - 1)(rng);
-            auto expected = ReferenceFill(image, seedX, seedY, 200);
-            auto buffer = FillBuffer(size.width, size.height);
-            ASSERT_TRUE(PixelPrimitives::FloodFill_8Con_8u_C1IR(image.Data(), image.Pitch(),
-                                                                size.width, size.height, seedX,
-                                                                seedY, 200, buffer.data() + 1));
-            EXPECT_TRUE(image.OutsideUntouched());
-            for (int y = 0; y < size.height; ++y) {
-                for (int x = 0; x < size.width; ++x) {
-                    ASSERT_EQ(image.At(x, y), expected[y * size.width + x])
-                        << "at (" << x << ", " << y << ")";
+        const int w = size.width, h = size.height;
+        // Values up to hi: 0 is one component; 3 refills with the seed value.
+        for (int hi : {0, 1, 2, 3}) {
+            Image image(w, h);
+            image.FillRandom(rng, 0, hi);
+            const Image original = image;
+            const int sx = rng() % w, sy = rng() % h;
+            const unsigned char old = image.At(sx, sy), value = hi == 3 ? old : 200;
+            std::vector<bool> filled(w * h);
+            std::vector<int> stack{sy * w + sx};
+            while (!stack.empty()) {
+                const int i = stack.back(), x = i % w, y = i / w;
+                stack.pop_back();
+                filled[i] = true;
+                for (int n = 0; n < 9; ++n) {  // the 8 neighbours and the pixel itself
+                    int nx = x + n % 3 - 1, ny = y + n / 3 - 1;
+                    if (nx >= 0 && ny >= 0 && nx < w && ny < h && !filled[ny * w + nx] &&
+                        original.At(nx, ny) == old) {
+                        stack.push_back(ny * w + nx);
+                    }
                 }
             }
+            int bytes = 0;
+            ASSERT_TRUE(PP::FloodFillGetSize(w, h, &bytes));
+            ASSERT_EQ(bytes, 4 * w * h);
+            std::vector<unsigned char> buffer(bytes + 1);
+            ASSERT_TRUE(PP::FloodFill_8Con_8u_C1IR(image.Data(), image.Pitch(), w, h, sx, sy, value,
+                                                   buffer.data() + 1));
+            ExpectRegion(
+                image, [&](int x, int y) { return filled[y * w + x] ? value : original.At(x, y); });
         }
     }
 }
 
-TEST(FloodFill, FillWithTheSeedValueChangesNothing) {
-    std::mt19937 rng(4);
-    Image image(31, 23);
-    image.FillRandom(rng, 0.0, 1.0);
-    auto buffer = FillBuffer(31, 23);
-    unsigned char seedValue = image.At(5, 7);
-    ASSERT_TRUE(PixelPrimitives::FloodFill_8Con_8u_C1IR(image.Data(), image.Pitch(), 31, 23, 5, 7,
-                                                        seedValue, buffer.data()));
-    EXPECT_TRUE(image.Untouched());
-}
-
-TEST(FloodFill, RejectsBadArguments) {
+TEST(FloodFill, RejectsBadArgumentsWritingNothing) {
     Image image(8, 6);
-    auto buffer = FillBuffer(8, 6);
-    auto fill = [&](unsigned char* data, int w, int h, int sx, int sy, unsigned char* buf) {
-        return PixelPrimitives::FloodFill_8Con_8u_C1IR(data, image.Pitch(), w, h, sx, sy, 1, buf);
-    };
-    EXPECT_FALSE(fill(image.Data(), 8, 6, 8, 0, buffer.data()));
-    EXPECT_FALSE(fill(image.Data(), 8, 6, 0, 6, buffer.data()));
-    EXPECT_FALSE(fill(image.Data(), 8, 6, -1, 2, buffer.data()));
-    EXPECT_FALSE(fill(image.Data(), 8, 6, 2, 2, nullptr));
-    EXPECT_FALSE(fill(nullptr, 8, 6, 2, 2, buffer.data()));
-    EXPECT_FALSE(fill(image.Data(), 0, 6, 0, 0, buffer.data()));
+    std::vector<unsigned char> buffer(4 * 8 * 6);
+    // {width, seedX, seedY, with a buffer}: seeds outside, no buffer, an empty region.
+    for (auto [w, x, y, b] :
+         {std::tuple{8, 8, 0, 1}, {8, 0, 6, 1}, {8, -1, 2, 1}, {8, 2, 2, 0}, {0, 0, 0, 1}}) {
+        EXPECT_FALSE(PP::FloodFill_8Con_8u_C1IR(image.Data(), image.Pitch(), w, 6, x, y, 1,
+                                                b ? buffer.data() : nullptr));
+    }
     EXPECT_TRUE(image.Untouched());
-
     int bytes = -1;
-    EXPECT_FALSE(PixelPrimitives::FloodFillGetSize(0, 5, &bytes));
-    EXPECT_FALSE(PixelPrimitives::FloodFillGetSize(5, 5, nullptr));
-    EXPECT_FALSE(PixelPrimitives::FloodFillGetSize(65536, 65536, &bytes));  // overflows int
+    EXPECT_FALSE(PP::FloodFillGetSize(65536, 65536, &bytes));  // overflows int
     EXPECT_EQ(bytes, -1);
 }
