@@ -10,52 +10,37 @@
 
 using PP = PixelPrimitives;
 
-// Ties, saturation, NaN, values too large for a float rounding trick, just above 0.5, and a
-// uniform frame after a float filter: a few ulp below 4096, which truncation makes 4095.
-TEST(Conversion, WordsToFloatsAndBackRoundHalfEvenAndSaturate) {
-    const float special[] = {0.5f,     1.5f,      2.5f,  4095.5f,        65534.5f,
-                             65535.5f, 8388609,   1e10f, INFINITY,       -0.5f,
-                             -0.7f,    -INFINITY, NAN,   0x1.000002p-1f, 0x1.fffffep11f};
+// Floats to words and back, then the words (as floats) through Copy, Transpose,
+// CopyReplicateBorder and Set. The border widths (some zero) vary with the region shape, and
+// the copy lands in an image of another pitch.
+TEST(Conversion, ConversionsAndCopiesMatchReference) {
+    // Ties, saturation, NaN, values too large for a float rounding trick, just above 0.5, and
+    // a uniform frame after a float filter: a few ulp below 4096, which truncation makes 4095.
+    const float edge[] = {0.5f,  1.5f,  2.5f,     65534.5f, 65535.5f,       8388609,
+                          1e10f, -0.7f, INFINITY, NAN,      0x1.000002p-1f, 0x1.fffffep11f};
     std::mt19937 rng(6);
-    for (RegionSize size : TestRegionSizes()) {
-        int w = size.width, h = size.height;
-        TestImage<float> s(w, h);
+    std::uniform_real_distribution<float> any(-100, 66000);
+    for (auto [w, h] : TestRegionSizes()) {
+        int top = w % 4, left = w % 3, bottom = h % 2, right = h % 3;
+        TestImage<float> s(w, h), copy(w, h, 2, 8), transposed(h, w),
+            bordered(w + left + right, h + top + bottom);
         TestImage<unsigned short> d(w, h);
-        s.FillRandom(rng, -100, 66000);
-        for (int i = 0; i < w * h; i += 2) {
-            s.At(i % w, i / w) = special[i / 2 % std::size(special)];
-        }
-        s.Snapshot();
+        s.Fill([&](int x, int y) { return x % 2 ? any(rng) : edge[(x + y) % std::size(edge)]; });
         ASSERT_TRUE(PP::Convert_32f16u_C1(s.Data(), s.Pitch(), d.Data(), d.Pitch(), w, h));
         ExpectRegion(d, [&](int x, int y) {
             double v = s.At(x, y);
             return std::isnan(v) ? 0 : std::clamp(std::nearbyint(v), 0.0, 65535.0);
         });
-        // Back to floats, exactly.
         ASSERT_TRUE(PP::Convert_16u32f_C1(d.Data(), d.Pitch(), s.Data(), s.Pitch(), w, h));
         ExpectRegion(s, [&](int x, int y) { return d.At(x, y); });
-    }
-}
-
-// Copy is one template over the pixel types; the other copies are Set, Transpose and
-// CopyReplicateBorder, whose border widths (some zero) vary with the region shape.
-TEST(Conversion, CopiesCoverTheirRegionOnly) {
-    std::mt19937 rng(7);
-    for (RegionSize size : TestRegionSizes()) {
-        int w = size.width, h = size.height;
-        int top = w % 4, left = w % 3, bottom = h % 2, right = h % 3;
-        TestImage<unsigned short> s16(w, h), d16(w, h, 2, 6);
-        TestImage<float> s(w, h), transposed(h, w), bordered(w + left + right, h + top + bottom);
-        s16.FillRandom(rng, 0, 65535);
-        s.FillRandom(rng, -1e6, 1e6);
-        ASSERT_TRUE(PP::Copy_16u_C1(s16.Data(), s16.Pitch(), d16.Data(), d16.Pitch(), w, h));
-        ExpectRegion(d16, [&](int x, int y) { return s16.At(x, y); });
-        ASSERT_TRUE(PP::Transpose_32f_C1R(s.Data(), s.Pitch(), transposed.Data(),
-                                          transposed.Pitch(), w, h));
-        ExpectRegion(transposed, [&](int x, int y) { return s.At(y, x); });
-        ASSERT_TRUE(PP::CopyReplicateBorder_32f_C1(s.Data(), s.Pitch(), w, h, bordered.Data(),
+        ASSERT_TRUE(PP::Copy_32f_C1(s.Data(), s.Pitch(), copy.Data(), copy.Pitch(), w, h) &&
+                    PP::Transpose_32f_C1R(s.Data(), s.Pitch(), transposed.Data(),
+                                          transposed.Pitch(), w, h) &&
+                    PP::CopyReplicateBorder_32f_C1(s.Data(), s.Pitch(), w, h, bordered.Data(),
                                                    bordered.Pitch(), bordered.Width(),
                                                    bordered.Height(), top, left));
+        ExpectRegion(copy, [&](int x, int y) { return s.At(x, y); });
+        ExpectRegion(transposed, [&](int x, int y) { return s.At(y, x); });
         ExpectRegion(bordered, [&](int x, int y) {
             return s.At(std::clamp(x - left, 0, w - 1), std::clamp(y - top, 0, h - 1));
         });

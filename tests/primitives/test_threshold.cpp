@@ -6,7 +6,6 @@
 #include "RegionChecks.h"
 
 using PP = PixelPrimitives;
-using Image = TestImage<float>;
 
 // Random pixels with pixels on the thresholds and NaNs mixed in: the cases a comparison gets
 // wrong.
@@ -14,11 +13,10 @@ TEST(Threshold, ComparisonsAreStrictAndKeepNaN) {
     const float lo = -10, hi = 20, nan = std::nanf(""), special[] = {lo, hi, nan, -nan};
     std::mt19937 rng(3);
     std::uniform_real_distribution<float> any(-50, 50);
-    for (RegionSize size : TestRegionSizes()) {
-        int w = size.width, h = size.height;
-        Image src(w, h);
+    for (auto [w, h] : TestRegionSizes()) {
+        TestImage<float> src(w, h);
         src.Fill([&](int x, int y) { return (x + y) % 3 ? any(rng) : special[(x + 2 * y) % 4]; });
-        Image lt = src, ltVal = src, gtVal = src, both = src;
+        auto lt = src, ltVal = src, gtVal = src, both = src;
         TestImage<unsigned char> greater(w, h), less(w, h), bytes(w, h);
         const int p = src.Pitch(), q = greater.Pitch();
         // A low threshold above the high one fails and must write nothing.
@@ -36,14 +34,11 @@ TEST(Threshold, ComparisonsAreStrictAndKeepNaN) {
         ExpectRegion(lt, [&](int x, int y) { return v(x, y) < lo ? lo : v(x, y); });
         ExpectRegion(ltVal, [&](int x, int y) { return v(x, y) < lo ? -99 : v(x, y); });
         ExpectRegion(gtVal, [&](int x, int y) { return v(x, y) > hi ? 77 : v(x, y); });
-        ExpectRegion(both, [&](int x, int y) {
-            return v(x, y) < lo ? -99 : v(x, y) > hi ? 77 : v(x, y);
-        });
+        ExpectRegion(both, [&](int x, int y) { return v(x, y) < lo ? -99 : gtVal.At(x, y); });
         bytes.FillRandom(rng, 0, 255);
-        const TestImage<unsigned char> original = bytes;
+        const auto old = bytes;
         ASSERT_TRUE(PP::ThresholdGreater_Val_8u_C1IR(bytes.Data(), q, w, h, 128, 7));
-        ExpectRegion(bytes,
-                     [&](int x, int y) { return original.At(x, y) > 128 ? 7 : original.At(x, y); });
+        ExpectRegion(bytes, [&](int x, int y) { return old.At(x, y) > 128 ? 7 : old.At(x, y); });
     }
     float one = 5;  // equal thresholds are accepted
     EXPECT_TRUE(PP::Threshold_LTValGTVal_32f_C1IR(&one, 4, 1, 1, 5, 0, 5, 0) && one == 5);
