@@ -2,6 +2,8 @@
 // next to memcpy of the frame (the floor) and OpenCV's nearest peers, so that bench/run.sh
 // can print their ratios from one run.
 #include "Frames.h"
+#include "PngIo.h"
+#include "SyntheticFrame.h"
 
 #include <PixelPrimitives/AllocationCounter.h>
 #include <PixelPrimitives/PixelPrimitives.h>
@@ -25,6 +27,7 @@
 namespace {
 
 using u16 = unsigned short;
+namespace Cli = Varnik::Soloma::Cli;
 
 // As the equalization uses them: 4096 bins between the frame's minimum and maximum.
 constexpr int kBins = 4096;
@@ -242,21 +245,17 @@ int main(int argc, char** argv) {
                                 "cv::LUT takes 8-bit input only");
     benchmark::AddCustomContext("cv_calcHist", "4096 uniform bins over [min, max)");
 
+    // The command-line tool's built-in frame at both sizes, and a real frame when present.
     std::vector<std::unique_ptr<Input>> inputs;
     for (auto [w, h] : {std::pair{640, 512}, std::pair{1280, 1024}}) {
-        auto frame = std::make_unique<Frame>(w, h);
-        FillSyntheticScene(*frame);
         inputs.push_back(MakeInput("synthetic_" + std::to_string(w) + "x" + std::to_string(h),
-                                   std::move(frame)));
+                                   AlignedCopy(Cli::MakeSyntheticFrame(w, h))));
     }
     const std::string png = DataDir() + "/thermal/frames/outdoor_parked_cars_640x512.png";
-    int w = 0;
-    int h = 0;
-    if (PngSize(png, &w, &h)) {
-        auto frame = std::make_unique<Frame>(w, h);
-        if (ReadGreyPng(png, *frame)) {
-            inputs.push_back(MakeInput("outdoor_parked_cars_640x512", std::move(frame)));
-        }
+    Cli::Gray16Image real;
+    std::string error;
+    if (Cli::ReadGray16Png(png, &real, &error)) {
+        inputs.push_back(MakeInput("outdoor_parked_cars_640x512", AlignedCopy(real)));
     }
     for (const auto& in : inputs) {
         Register(in.get());

@@ -1,6 +1,8 @@
 #pragma once
 
-#include <string>
+#include <memory>
+
+#include "Image.h"
 
 // A 16-bit frame in a buffer of the primitives' allocator, so that rows are aligned as the
 // library's own images are.
@@ -24,14 +26,5 @@ private:
     unsigned short* data_;
 };
 
-// A thermal-looking scene: a smooth background near 8000 counts with a gentle gradient,
-// a few warm blobs a few thousand counts above it, and sensor noise. The same for every
-// run; the blobs scale with the frame so that every size holds the same picture.
-void FillSyntheticScene(Frame& frame);
-
-// Reads a 16-bit (or 8-bit, widened) greyscale PNG into frame, which must have the file's
-// size. Returns false when the file is missing or of another kind.
-bool ReadGreyPng(const std::string& path, Frame& frame);
-
-// Width and height of a PNG file, or false when it cannot be read.
-bool PngSize(const std::string& path, int* width, int* height);
+// The same pixels in an aligned, pitched frame.
+std::unique_ptr<Frame> AlignedCopy(const Varnik::Soloma::Cli::Gray16Image& image);

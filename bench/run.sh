@@ -10,7 +10,7 @@ if [ $# -gt 0 ]; then shift; fi
 
 bash "$repo/scripts/setup.sh" --bench
 cmake -S "$repo" -B "$build" -DCMAKE_BUILD_TYPE=Release -DSOLOMA_BUILD_BENCHMARKS=ON \
-    -DSOLOMA_BUILD_TESTS=OFF -DSOLOMA_BUILD_TOOLS=OFF >/dev/null
+    -DSOLOMA_BUILD_TESTS=OFF -DSOLOMA_BUILD_TOOLS=ON >/dev/null
 cmake --build "$build" --target soloma_bench -j2
 
 # Repetitions let the table use the best time of each case, which is the least disturbed by
