@@ -57,31 +57,6 @@ template <typename T>
     }
 }
 
-// Rounds to nearest, ties to even, under the default rounding mode. Exact for |x| <= 2^22
-// (float) or 2^51 (double); larger magnitudes come back at least that large and with their
-// sign, so a saturating conversion that follows still gives the right result. NaN and Inf
-// pass through. Two additions rather than nearbyint: baseline x86-64 has no vector rounding
-// instruction, so nearbyint would be a library call and stop the loop from vectorising.
-// Relies on strict IEEE evaluation (no -ffast-math, which would fold the two additions).
-template <typename F>
-inline F RoundHalfEven(F x) {
-    static_assert(std::is_floating_point_v<F>);
-    constexpr F magic = std::is_same_v<F, float> ? F(0x1.8p23) : F(0x1.8p52);
-    return (x + magic) - magic;
-}
-
-// Converts to an integer type, truncating toward zero and clamping to the type's range;
-// NaN gives 0. The same rule as SaturateToInt, written as selects so that loops calling it
-// stay free of branches and vectorise.
-template <typename I, typename F>
-inline I SaturateCast(F v) {
-    constexpr F lo = static_cast<F>(std::numeric_limits<I>::min());
-    constexpr F hi = static_cast<F>(std::numeric_limits<I>::max());
-    I t = static_cast<I>(v > lo - F(1) && v < hi + F(1) ? v : F(0));
-    t = v >= hi ? std::numeric_limits<I>::max() : t;
-    return v <= lo ? std::numeric_limits<I>::min() : t;
-}
-
 // Divides integers by 2^shift (shift >= 0), rounding to nearest with ties to even: IPP's
 // rule for scaled integer results. The caller bounds |p| and shift so that p + 2^shift fits
 // in T; T's right shift must be arithmetic (GCC's is).

@@ -20,7 +20,7 @@ T FromDouble(double v) {
     if constexpr (std::is_floating_point_v<T>) {
         return static_cast<T>(v);
     } else {
-        return pp::SaturateToInt<T>(pp::RoundNearestEven(v));
+        return pp::SaturateCast<T>(pp::RoundHalfEven(v));
     }
 }
 

@@ -101,7 +101,7 @@ void PaintLines(u16* table, Span span, const int* values, const int* levels, int
         for (int v = begin; v < end; ++v) {
             const double offset = static_cast<double>(v) - levels[k];
             const double mapped = base + offset * rise / run;
-            table[v] = pp::SaturateToInt<u16>(pp::RoundNearestEven(mapped));
+            table[v] = pp::SaturateCast<u16>(pp::RoundHalfEven(mapped));
         }
     });
 }
