@@ -1,78 +1,83 @@
 #!/usr/bin/env python3
 """Prints the ratio table of a soloma_bench JSON result and checks the targets.
 
-Each case's time is its best (minimum) CPU time over the repetitions: on a shared machine
-the CPU time of a single-threaded case leaves out the time other processes held its core.
-Exits with 1 when HistogramEqualization::Create allocated after its first call.
+The ratio lines come from the result's context (each benchmark file declares its own). Each
+case's time is its best over the repetitions: CPU time in the single-threaded run, which
+leaves out the time other processes held its core, and wall-clock time in the run with the
+default thread count. Exits with 1 when a case allocated in steady state.
 """
 import json
 import sys
 
-# (label, numerator, denominator cases, target or None)
-RATIOS = [
-    ("MinMax_16u_C1 / memcpy", "MinMax_16u_C1", ["memcpy"], 2.0),
-    ("MinMax_16u_C1 / cv::minMaxLoc", "MinMax_16u_C1", ["cv_minMaxLoc"], 0.5),
-    ("HistogramEven_16u_C1 / memcpy", "HistogramEven_16u_C1", ["memcpy"], None),
-    ("HistogramEven_16u_C1 / cv::calcHist", "HistogramEven_16u_C1", ["cv_calcHist"], 0.5),
-    ("LUT_16u_C1 / memcpy", "LUT_16u_C1", ["memcpy"], None),
-    ("LUT_16u_C1 / table pass", "LUT_16u_C1", ["table_pass"], 1.0),
-    ("Create / memcpy", "HistogramEqualization_Create", ["memcpy"], None),
-    ("Create / (minMaxLoc + calcHist + table pass)", "HistogramEqualization_Create",
-     ["cv_minMaxLoc", "cv_calcHist", "table_pass"], 0.75),
-]
 
-
-def main(path):
+def load(path):
     with open(path) as f:
         result = json.load(f)
-    best = {}        # (case, frame) -> microseconds
-    allocations = {}  # frame -> count after the first Create
+    ctx = result.get("context", {})
+    single = ctx.get("soloma_threads", "1") == "1"
+    best = {}         # (case, frame) -> microseconds
+    allocations = {}  # (case, frame) -> allocations after the first call
+    errors = []
     frames = []
     for b in result["benchmarks"]:
-        if b.get("run_type") != "iteration" or b.get("error_occurred"):
-            if b.get("error_occurred"):
-                print("ERROR in %s: %s" % (b["name"], b.get("error_message")))
+        if b.get("error_occurred"):
+            errors.append("%s: %s" % (b["name"], b.get("error_message")))
+            continue
+        if b.get("run_type") != "iteration":
             continue
         case, frame = b["run_name"].split("/", 1)
+        frame = frame.replace("/real_time", "")
         scale = {"ns": 1e-3, "us": 1.0, "ms": 1e3, "s": 1e6}[b["time_unit"]]
-        t = b["cpu_time"] * scale
+        t = (b["cpu_time"] if single else b["real_time"]) * scale
         best[(case, frame)] = min(t, best.get((case, frame), t))
         if frame not in frames:
             frames.append(frame)
         if "allocations_after_first" in b:
-            allocations[frame] = max(allocations.get(frame, 0), b["allocations_after_first"])
+            key = (case, frame)
+            allocations[key] = max(allocations.get(key, 0), b["allocations_after_first"])
+    ratios = []
+    for key in sorted(k for k in ctx if k.startswith("ratio_")):
+        label, num, dens, target = ctx[key].split("|")
+        ratios.append((label, num, dens.split(","), float(target) if target else None))
+    notes = {k[len("note_"):]: v for k, v in ctx.items() if k.startswith("note_")}
+    return ctx, single, best, allocations, errors, frames, ratios, notes
 
-    ctx = result.get("context", {})
+
+def main(path):
+    ctx, single, best, allocations, errors, frames, ratios, notes = load(path)
     print()
-    print("Single-threaded; best CPU time of the repetitions, in microseconds.")
-    for key in ("opencv", "cv_calcHist", "table_pass"):
-        if key in ctx:
-            print("  %s: %s" % (key, ctx[key]))
-    cases = sorted({c for c, _ in best})
+    if single:
+        print("Single thread; best CPU time of the repetitions, in microseconds.")
+    else:
+        print("Default thread count (%s); best wall-clock time of the repetitions, in "
+              "microseconds." % ctx.get("soloma_threads"))
+    if "opencv" in ctx:
+        print("  OpenCV %s" % ctx["opencv"])
+    for key, text in sorted(notes.items()):
+        print("  %s: %s" % (key, text))
     for frame in frames:
         print()
         print(frame)
-        for c in cases:
-            if (c, frame) in best:
-                print("  %-30s %10.1f us" % (c, best[(c, frame)]))
-        print("  %-46s %7s %8s" % ("ratio", "value", "target"))
-        for label, num, dens, target in RATIOS:
+        for c in sorted({c for c, f in best if f == frame}):
+            print("  %-40s %10.1f us" % (c, best[(c, frame)]))
+        print("  %-62s %7s %8s" % ("ratio", "value", "target"))
+        for label, num, dens, target in ratios:
             if (num, frame) not in best or any((d, frame) not in best for d in dens):
                 continue
             value = best[(num, frame)] / sum(best[(d, frame)] for d in dens)
             verdict = ""
             if target is not None:
                 verdict = "<= %.2f %s" % (target, "ok" if value <= target else "MISSED")
-            print("  %-46s %7.3f  %s" % (label, value, verdict))
-        if frame in allocations:
-            n = allocations[frame]
-            print("  %-46s %7d  %s" % ("allocations by Create after the first", n,
-                                       "ok" if n == 0 else "FAILED"))
-
-    failed = any(n != 0 for n in allocations.values())
-    if failed:
-        print("\nERROR: HistogramEqualization::Create allocated after its first call")
-    return 1 if failed else 0
+            print("  %-62s %7.3f  %s" % (label, value, verdict))
+    failed = {k: n for k, n in allocations.items() if n != 0}
+    print()
+    if allocations:
+        print("Steady-state allocations: %s" % (
+            "none in %d case(s)" % len(allocations) if not failed else
+            ", ".join("%s/%s: %d" % (c, f, n) for (c, f), n in sorted(failed.items()))))
+    for e in errors:
+        print("ERROR in %s" % e)
+    return 1 if failed or errors else 0
 
 
 if __name__ == "__main__":

@@ -1,6 +1,7 @@
 #!/bin/sh
-# Builds the benchmarks in Release, runs them single-threaded and prints the ratio table.
-# Usage: bench/run.sh [build-dir] [extra benchmark arguments...]
+# Builds the benchmarks in Release, runs them single-threaded and then with the default thread
+# count, and prints the two ratio tables.
+# Usage: bench/run.sh [build-dir] [extra benchmark arguments, e.g. --benchmark_filter=DDE]
 set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -13,11 +14,16 @@ cmake -S "$repo" -B "$build" -DCMAKE_BUILD_TYPE=Release -DSOLOMA_BUILD_BENCHMARK
     -DSOLOMA_BUILD_TESTS=OFF -DSOLOMA_BUILD_TOOLS=ON >/dev/null
 cmake --build "$build" --target soloma_bench -j2
 
-# Repetitions let the table use the best time of each case, which is the least disturbed by
+# Repetitions let the tables use the best time of each case, which is the least disturbed by
 # whatever else runs on the machine.
-OMP_NUM_THREADS=1 "$build/bench/soloma_bench" \
-    --benchmark_repetitions=5 \
-    --benchmark_min_time=0.2 \
-    --benchmark_out="$build/bench.json" --benchmark_out_format=json "$@"
-
-python3 "$here/ratios.py" "$build/bench.json"
+status=0
+for threads in single default; do
+    extra=""
+    if [ "$threads" = default ]; then extra="--soloma_threads=default"; fi
+    "$build/bench/soloma_bench" $extra \
+        --benchmark_repetitions=5 \
+        --benchmark_min_time=0.2 \
+        --benchmark_out="$build/bench_$threads.json" --benchmark_out_format=json "$@" >/dev/null
+    python3 "$here/ratios.py" "$build/bench_$threads.json" || status=1
+done
+exit $status
