@@ -4,26 +4,15 @@
 #include "PngIo.h"
 #include "Scratch.h"
 #include "SyntheticFrame.h"
+#include "ToolRun.h"
 
 #include <Varnik/Soloma/ImageProcessing.h>
 #include <gtest/gtest.h>
-
-#include <sys/wait.h>
-
-#include <cstdlib>
 
 using namespace Varnik::Soloma::Cli;
 namespace fs = std::filesystem;
 
 namespace {
-
-// Runs "soloma <arguments>" in `dir` with its output in out.txt and err.txt there.
-int RunTool(const fs::path& dir, const std::string& arguments) {
-    const std::string command = "cd '" + dir.string() + "' && '" SOLOMA_TOOL_PATH "' " + arguments +
-                                " > out.txt 2> err.txt";
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 Gray16Image Equalized(const Gray16Image& source) {
     Gray16Image result = source;

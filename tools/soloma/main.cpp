@@ -15,6 +15,11 @@ using namespace Varnik::Soloma::Cli;
 
 const Command kCommands[] = {
     {"equalize", "histogram equalization of a 16-bit frame", RunEqualize},
+    {"plateau", "plateau histogram equalization, of a frame or a sequence", RunPlateau},
+    {"dde", "detail enhancement by a bilateral base/detail split", RunDde},
+    {"fastdde", "fast detail enhancement with box filters", RunFastDde},
+    {"stats", "statistics of a region, in counts or kelvin", RunStats},
+    {"limits", "display limits of a region from its histogram", RunLimits},
 };
 
 void PrintCommands(bool toErrorStream) {

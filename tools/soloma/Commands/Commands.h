@@ -15,5 +15,10 @@ struct Command {
 };
 
 int RunEqualize(const std::vector<std::string>& args);
+int RunPlateau(const std::vector<std::string>& args);
+int RunDde(const std::vector<std::string>& args);
+int RunFastDde(const std::vector<std::string>& args);
+int RunStats(const std::vector<std::string>& args);
+int RunLimits(const std::vector<std::string>& args);
 
 }  // namespace Varnik::Soloma::Cli
