@@ -86,3 +86,17 @@ TEST(Statistics, DocumentedCornerCases) {
                  PP::Mean_32f_C1R(&f, 4, 1, -1, &mean, true));
     EXPECT_TRUE(v == 7 && i == 7 && f == 7 && mean == 60000.5);
 }
+
+// Rows longer than the 32-bit partial sums can hold at full scale: the sums stay exact.
+TEST(Statistics, LongRowsOfFullScale) {
+    const int width = 2 * 65536 + 5;
+    std::vector<u16> row(width, 65535);
+    row[width - 1] = 0;
+    double total = 0, mean = 0, dev = 0;
+    ASSERT_TRUE(PP::Sum_16u_C1R(row.data(), 0, width, 2, &total) &&
+                PP::Mean_StdDev_16u_C1R(row.data(), 0, width, 2, &mean, &dev));
+    const double n = width - 1.0;
+    EXPECT_EQ(total, 2 * n * 65535.0);
+    EXPECT_EQ(mean, total / (2 * width));
+    EXPECT_NEAR(dev, 65535.0 * std::sqrt(n) / width, 1e-9);
+}
