@@ -1,0 +1,252 @@
+#include "CommandSupport.h"
+#include "Commands.h"
+
+#include "../Paths.h"
+#include "../PngIo.h"
+
+#include <Varnik/Soloma/ImageProcessing.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+
+namespace Varnik::Soloma::Cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+const char* const kDefaultOutput = "out/plateau.png";
+const char* const kDefaultSequenceOutput = "out/plateau";
+// A little of the identity keeps faint gradients in large flat areas visible.
+const float kDefaultLinearPercent = 10.0f;
+// The default plateau is four times the mean count of 4096 bins: width * height / 1024.
+const int kPixelsPerPlateauCount = 1024;
+
+CommandUsage PlateauUsage() {
+    return {"plateau",
+            "[--input FILE | --sequence DIR] [--output PATH] [--linear-percent P] "
+            "[--plateau-limit N] [--window MIN,MAX] [--damping D]",
+            "Plateau-equalizes a 16-bit frame, or the frames of a folder in name order through "
+            "one\nprocessor so that damping acts, and writes each result with an 8-bit preview.",
+            {InputOption(),
+             {"sequence", "DIR", "every *.png of DIR in name order, instead of --input"},
+             {"output", "PATH",
+              std::string("result (default: ") + kDefaultOutput + "); with --sequence a folder (" +
+                  kDefaultSequenceOutput + ")"},
+             {"linear-percent", "P", "share of the identity mapping, 0..100 (default: 10)"},
+             {"plateau-limit", "N",
+              "largest count per bin (default: width * height / 1024, 4x the mean)"},
+             {"window", "MIN,MAX", "histogram of raw MIN..MAX instead of the full range"},
+             {"damping", "D", "weight of the previous histogram, 0..1 (default: 0.5)"}}};
+}
+
+struct Settings {
+    float linearPercent = kDefaultLinearPercent;
+    float plateauLimit = -1.0f;  // negative: from the frame size
+    float damping = 0.5f;
+    bool windowed = false;
+    int rangeMin = 0;
+    int rangeMax = 0;
+};
+
+bool ParseNumber(const std::string& text, double lo, double hi, double* value) {
+    char* end = nullptr;
+    *value = std::strtod(text.c_str(), &end);
+    return !text.empty() && *end == '\0' && std::isfinite(*value) && *value >= lo && *value <= hi;
+}
+
+bool ParseWindow(const std::string& text, Settings* settings) {
+    const std::size_t comma = text.find(',');
+    double lo = 0.0;
+    double hi = 0.0;
+    if (comma == std::string::npos || !ParseNumber(text.substr(0, comma), 0, 65535, &lo) ||
+        !ParseNumber(text.substr(comma + 1), 0, 65535, &hi) || lo != std::floor(lo) ||
+        hi != std::floor(hi) || lo > hi) {
+        return false;
+    }
+    settings->windowed = true;
+    settings->rangeMin = static_cast<int>(lo);
+    settings->rangeMax = static_cast<int>(hi);
+    return true;
+}
+
+// Reads the numeric options; on a mistake prints it and returns false.
+bool ReadSettings(const CommandUsage& usage, const Options& options, Settings* settings) {
+    struct Number {
+        const char* name;
+        double lo, hi;
+        float* target;
+    };
+    const Number numbers[] = {{"linear-percent", 0.0, 100.0, &settings->linearPercent},
+                              {"plateau-limit", 1.0, 2147483520.0, &settings->plateauLimit},
+                              {"damping", 0.0, 1.0, &settings->damping}};
+    std::string error;
+    for (const Number& number : numbers) {
+        double value = 0.0;
+        if (!options.Has(number.name)) {
+            continue;
+        }
+        if (!ParseNumber(options.Get(number.name), number.lo, number.hi, &value)) {
+            char range[96];
+            std::snprintf(range, sizeof range, "a number from %g to %g", number.lo, number.hi);
+            error = std::string("--") + number.name + " wants " + range;
+            break;
+        }
+        *number.target = static_cast<float>(value);
+    }
+    if (error.empty() && options.Has("window") && !ParseWindow(options.Get("window"), settings)) {
+        error = "--window wants MIN,MAX: two whole numbers 0..65535 with MIN <= MAX";
+    }
+    if (error.empty() && options.Has("input") && options.Has("sequence")) {
+        error = "give either --input or --sequence, not both";
+    }
+    if (!error.empty()) {
+        std::fprintf(stderr, "soloma %s: %s\nRun 'soloma %s --help' for the options.\n",
+                     usage.name.c_str(), error.c_str(), usage.name.c_str());
+    }
+    return error.empty();
+}
+
+// Runs one frame through the processor; returns the milliseconds taken.
+double Process(ImageProcessing::PlateauEqualization& plateau, const Settings& settings,
+               const Gray16Image& source, Gray16Image* result) {
+    *result = source;
+    const float limit = settings.plateauLimit >= 0.0f
+                            ? settings.plateauLimit
+                            : std::max(1.0f, static_cast<float>(source.width) * source.height /
+                                                 kPixelsPerPlateauCount);
+    const auto start = std::chrono::steady_clock::now();
+    if (settings.windowed) {
+        plateau.Create(source.pixels.data(), source.Step(), result->pixels.data(), result->Step(),
+                       source.width, source.height, settings.linearPercent, limit,
+                       settings.rangeMin, settings.rangeMax);
+    } else {
+        plateau.Create(source.pixels.data(), source.Step(), result->pixels.data(), result->Step(),
+                       source.width, source.height, settings.linearPercent, limit);
+    }
+    const std::chrono::duration<double, std::milli> elapsed =
+        std::chrono::steady_clock::now() - start;
+    return elapsed.count();
+}
+
+std::string DescribeRange(const Gray16Image& image) {
+    const ValueRange range = FindRange(image);
+    return std::to_string(range.min) + ".." + std::to_string(range.max);
+}
+
+std::string DescribeSettings(const Settings& settings) {
+    char numbers[96];
+    std::snprintf(numbers, sizeof numbers, "linear %g %%, damping %g, ", settings.linearPercent,
+                  settings.damping);
+    return numbers + (settings.windowed ? "window " + std::to_string(settings.rangeMin) + ".." +
+                                              std::to_string(settings.rangeMax)
+                                        : std::string("full range"));
+}
+
+int RunSingle(const Options& options, const Settings& settings) {
+    InputFrame input;
+    OutputFiles outputs;
+    std::string error;
+    if (!LoadInputFrame(options, &input, &error) ||
+        !PlanOutputs(options.Get("output", kDefaultOutput), input, &outputs, &error)) {
+        return ReportFailure(error);
+    }
+    ImageProcessing::PlateauEqualization plateau;
+    plateau.SetDampingFactor(settings.damping);
+    Gray16Image result;
+    const double milliseconds = Process(plateau, settings, input.image, &result);
+    if (!WriteResult(outputs, result, &error)) {
+        return ReportFailure(error);
+    }
+    char time[64];
+    std::snprintf(time, sizeof time, "%.3f ms in PlateauEqualization::Create", milliseconds);
+    std::printf("soloma plateau: plateau equalization\n");
+    PrintReportLine("input", input.description);
+    PrintReportLine("size",
+                    std::to_string(input.image.width) + " x " + std::to_string(input.image.height));
+    PrintReportLine("settings", DescribeSettings(settings));
+    PrintReportLine("input range", DescribeRange(input.image));
+    PrintReportLine("output range", DescribeRange(result));
+    PrintReportLine("time", time);
+    PrintReportLine("wrote", outputs.frame + " (16-bit grayscale)");
+    PrintReportLine("wrote", outputs.preview + " (8-bit preview, output min..max -> 0..255)");
+    return kExitSuccess;
+}
+
+bool ListFrames(const std::string& folder, std::vector<fs::path>* frames, std::string* error) {
+    std::error_code failure;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder, failure)) {
+        if (entry.is_regular_file() && entry.path().extension() == ".png") {
+            frames->push_back(entry.path());
+        }
+    }
+    if (failure) {
+        *error = "cannot read the folder '" + folder + "': " + failure.message();
+        return false;
+    }
+    std::sort(frames->begin(), frames->end());
+    if (frames->empty()) {
+        *error = "no .png frames in '" + folder + "'";
+        return false;
+    }
+    return true;
+}
+
+int RunSequence(const Options& options, const Settings& settings) {
+    const std::string folder = options.Get("sequence");
+    const fs::path outputFolder = options.Get("output", kDefaultSequenceOutput);
+    std::vector<fs::path> frames;
+    std::string error;
+    if (!ListFrames(folder, &frames, &error)) {
+        return ReportFailure(error);
+    }
+    // The results carry the frames' names, so they must not land in the frames' folder.
+    if (SameFile(folder, outputFolder.string())) {
+        return ReportFailure("refusing to write the results into the input folder '" + folder +
+                             "'");
+    }
+    ImageProcessing::PlateauEqualization plateau;
+    plateau.SetDampingFactor(settings.damping);
+    std::printf("soloma plateau: %zu frames from '%s', %s\n", frames.size(), folder.c_str(),
+                DescribeSettings(settings).c_str());
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        Gray16Image source;
+        Gray16Image result;
+        OutputFiles outputs{(outputFolder / frames[i].filename()).string(), ""};
+        outputs.preview = PreviewPathFor(outputs.frame);
+        if (!ReadGray16Png(frames[i].string(), &source, &error)) {
+            return ReportFailure(error);
+        }
+        const double milliseconds = Process(plateau, settings, source, &result);
+        if (!WriteResult(outputs, result, &error)) {
+            return ReportFailure(error);
+        }
+        std::printf("  [%zu/%zu] %s  %dx%d  %s -> %s  %.3f ms  wrote %s\n", i + 1, frames.size(),
+                    frames[i].filename().string().c_str(), source.width, source.height,
+                    DescribeRange(source).c_str(), DescribeRange(result).c_str(), milliseconds,
+                    outputs.frame.c_str());
+    }
+    return kExitSuccess;
+}
+
+}  // namespace
+
+int RunPlateau(const std::vector<std::string>& args) {
+    const CommandUsage usage = PlateauUsage();
+    Options options;
+    Settings settings;
+    int exitCode = kExitSuccess;
+    if (!ParseCommandLine(usage, args, &options, &exitCode)) {
+        return exitCode;
+    }
+    if (!ReadSettings(usage, options, &settings)) {
+        return kExitUsage;
+    }
+    return options.Has("sequence") ? RunSequence(options, settings) : RunSingle(options, settings);
+}
+
+}  // namespace Varnik::Soloma::Cli
