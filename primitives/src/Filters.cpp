@@ -4,29 +4,30 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <limits>
-#include <memory>
-#include <new>
 
-// Linear filters. Every output row is built by one kernel, WeightedSum, that adds weighted
-// input rows one tap at a time across the whole row: each pixel gets its taps in the same
-// fixed order, and the loop over pixels vectorises.
+// Linear filters. Every output row is built by row kernels that add weighted (or, for box
+// kernels, plain) input rows one tap at a time across the whole row: each pixel gets its taps
+// in the same fixed order, and the loop over pixels vectorises. Nothing is allocated: the
+// separable filters work in the caller's buffer, the general filter on the stack.
 namespace {
 
-// out[x] = sum over t of weights[t] * inputs[t][x], accumulated in float in order of t.
-// Taps are added four per pass over the row, each pixel still adding them one after the
-// other, so the result is that of the plain tap-by-tap sum with a quarter of the traffic.
-PP_MULTIVERSION void WeightedSum(const float* const* inputs, const float* weights, int taps,
-                                 float* __restrict out, int width) {
-    {
-        const float* a = inputs[0];
-        const float wa = weights[0];
-        for (int x = 0; x < width; ++x) {
-            out[x] = wa * a[x];
-        }
-    }
-    int t = 1;
+// The filters are bound by vector loads and stores, so besides the module's usual clones they
+// get one for processors with 512-bit vectors (half the instructions). Every clone does the
+// same operations in the same order, without contraction, so results do not depend on it.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && \
+    !defined(PIXELPRIMITIVES_NO_MULTIVERSION)
+#define FILTER_MULTIVERSION __attribute__((target_clones("arch=x86-64-v4", "avx2", "default")))
+#else
+#define FILTER_MULTIVERSION
+#endif
+
+// Adds weights[t] * inputs[t][x] to out[x] for t = 0, 1, ... in order. Taps are added four
+// per pass over the row, each pixel still adding them one after the other, so the result is
+// that of the plain tap-by-tap sum with a quarter of the traffic.
+[[gnu::always_inline]] inline void AddWeighted(const float* const* inputs, const float* weights,
+                                               int taps, float* __restrict out, int width) {
+    int t = 0;
     for (; t + 4 <= taps; t += 4) {
         const float* a = inputs[t];
         const float* b = inputs[t + 1];
@@ -51,20 +52,168 @@ PP_MULTIVERSION void WeightedSum(const float* const* inputs, const float* weight
     }
 }
 
-PP_MULTIVERSION void DivideRow(float* row, float divisor, int width) {
+// out[x] = sum over t of weights[t] * inputs[t][x], accumulated in float in order of t.
+FILTER_MULTIVERSION void WeightedSum(const float* const* inputs, const float* weights, int taps,
+                                     float* __restrict out, int width) {
+    const float* a = inputs[0];
+    const float wa = weights[0];
     for (int x = 0; x < width; ++x) {
-        row[x] /= divisor;
+        out[x] = wa * a[x];
+    }
+    AddWeighted(inputs + 1, weights + 1, taps - 1, out, width);
+}
+
+// Continues a weighted sum that WeightedSum began with earlier taps.
+FILTER_MULTIVERSION void AccumulateWeighted(const float* const* inputs, const float* weights,
+                                            int taps, float* __restrict out, int width) {
+    AddWeighted(inputs, weights, taps, out, width);
+}
+
+// out[x] = finish(inputs[0][x] + inputs[1][x] + ... + inputs[N - 1][x]), added in that order
+// in one pass over the row.
+template <int N, typename Finish>
+[[gnu::always_inline]] inline void SumFixed(const float* const* inputs, float* __restrict out,
+                                            int width, Finish finish) {
+    const float* in[N];
+    for (int t = 0; t < N; ++t) {
+        in[t] = inputs[t];
+    }
+    for (int x = 0; x < width; ++x) {
+        float sum = in[0][x];
+        for (int t = 1; t < N; ++t) {
+            sum += in[t][x];
+        }
+        out[x] = finish(sum);
     }
 }
 
-template <typename T>
-std::unique_ptr<T[]> TryAllocate(std::size_t count) {
-    return std::unique_ptr<T[]>(new (std::nothrow) T[count]);
+// The same for any count: eight rows in the first pass, four per pass after it, and the
+// finish in a pass of its own.
+template <typename Finish>
+[[gnu::always_inline]] inline void SumMany(const float* const* inputs, int count,
+                                           float* __restrict out, int width, Finish finish) {
+    SumFixed<8>(inputs, out, width, [](float sum) { return sum; });
+    int t = 8;
+    for (; t + 4 <= count; t += 4) {
+        const float* a = inputs[t];
+        const float* b = inputs[t + 1];
+        const float* c = inputs[t + 2];
+        const float* d = inputs[t + 3];
+        for (int x = 0; x < width; ++x) {
+            out[x] = (((out[x] + a[x]) + b[x]) + c[x]) + d[x];
+        }
+    }
+    for (; t < count; ++t) {
+        const float* a = inputs[t];
+        for (int x = 0; x < width; ++x) {
+            out[x] += a[x];
+        }
+    }
+    for (int x = 0; x < width; ++x) {
+        out[x] = finish(out[x]);
+    }
 }
 
-// Scratch of the separable filters, carved from the caller's buffer: one padded source row,
-// a ring of row-pass results (one row per tap, indexed by source row modulo taps), the
-// row-pass result of a constant row, the tap weights and two arrays of row pointers.
+// out[x] = finish(inputs[0][x] + ... + inputs[count - 1][x]): the weighted sum of weights
+// that are all 1 (multiplying by 1 is exact), without the multiplications. The counts of
+// the usual windows get a single pass over the row.
+template <typename Finish>
+[[gnu::always_inline]] inline void SumRowsThen(const float* const* inputs, int count,
+                                               float* __restrict out, int width, Finish finish) {
+    switch (count) {
+        case 1:
+            return SumFixed<1>(inputs, out, width, finish);
+        case 2:
+            return SumFixed<2>(inputs, out, width, finish);
+        case 3:
+            return SumFixed<3>(inputs, out, width, finish);
+        case 4:
+            return SumFixed<4>(inputs, out, width, finish);
+        case 5:
+            return SumFixed<5>(inputs, out, width, finish);
+        case 6:
+            return SumFixed<6>(inputs, out, width, finish);
+        case 7:
+            return SumFixed<7>(inputs, out, width, finish);
+        default:
+            return SumMany(inputs, count, out, width, finish);
+    }
+}
+
+FILTER_MULTIVERSION void SumRows(const float* const* inputs, int count, float* __restrict out,
+                                 int width) {
+    SumRowsThen(inputs, count, out, width, [](float sum) { return sum; });
+}
+
+// The sum times factor, rounded once more.
+FILTER_MULTIVERSION void SumRowsScaled(const float* const* inputs, int count, float* __restrict out,
+                                       int width, float factor) {
+    SumRowsThen(inputs, count, out, width, [factor](float sum) { return sum * factor; });
+}
+
+// The sum divided by divisor as a float division, correctly rounded, for the box filters'
+// means. (A double product with the reciprocal rounds the same but is slower here.)
+FILTER_MULTIVERSION void SumRowsDivided(const float* const* inputs, int count,
+                                        float* __restrict out, int width, int divisor) {
+    const float d = static_cast<float>(divisor);
+    SumRowsThen(inputs, count, out, width, [d](float sum) { return sum / d; });
+}
+
+// Column sums of two consecutive output rows whose windows share all but their first and
+// last rows: with shared = rows[1] + ... + rows[count - 1], upper = rows[0] + shared and
+// lower = shared + rows[count], in one pass that keeps the shared sum in registers.
+template <int N>
+[[gnu::always_inline]] inline void PairFixed(const float* const* rows, float* __restrict upper,
+                                             float* __restrict lower, int width) {
+    const float* in[N + 1];
+    for (int t = 0; t <= N; ++t) {
+        in[t] = rows[t];
+    }
+    for (int x = 0; x < width; ++x) {
+        float shared = in[1][x];
+        for (int t = 2; t < N; ++t) {
+            shared += in[t][x];
+        }
+        upper[x] = in[0][x] + shared;
+        lower[x] = shared + in[N][x];
+    }
+}
+
+FILTER_MULTIVERSION void ColumnSumsPair(const float* const* rows, int count,
+                                        float* __restrict upper, float* __restrict lower,
+                                        int width) {
+    switch (count) {
+        case 2:
+            return PairFixed<2>(rows, upper, lower, width);
+        case 3:
+            return PairFixed<3>(rows, upper, lower, width);
+        case 4:
+            return PairFixed<4>(rows, upper, lower, width);
+        case 5:
+            return PairFixed<5>(rows, upper, lower, width);
+        case 6:
+            return PairFixed<6>(rows, upper, lower, width);
+        case 7:
+            return PairFixed<7>(rows, upper, lower, width);
+        case 8:
+            return PairFixed<8>(rows, upper, lower, width);
+        default:
+            break;
+    }
+    // Taller windows: the shared sum goes through `lower`, in the same order.
+    SumRowsThen(rows + 1, count - 1, lower, width, [](float sum) { return sum; });
+    const float* first = rows[0];
+    const float* last = rows[count];
+    for (int x = 0; x < width; ++x) {
+        upper[x] = first[x] + lower[x];
+        lower[x] += last[x];
+    }
+}
+
+// Scratch of the separable filters, carved from the caller's buffer: a ring of row-pass
+// results (one row per tap, indexed by source row modulo taps), a constant row, the tap
+// weights, two column-sum rows with room for the border columns on either side, and row
+// pointers.
 constexpr std::size_t kScratchAlignment = 64;
 
 std::size_t AlignUp(std::size_t bytes) {
@@ -72,13 +221,16 @@ std::size_t AlignUp(std::size_t bytes) {
 }
 
 struct Scratch {
-    float* padded;
     float* ring;
     std::size_t ringStride;  // floats
     float* constantRow;
     float* weights;
-    const float** rowInputs;
+    float* upperSums;  // width + taps - 1 floats each
+    float* lowerSums;
+    const float** rowInputs;  // taps + 1 pointers
     const float** columnInputs;
+    const float** upperInputs;
+    const float** lowerInputs;
 };
 
 // Byte offsets of the scratch parts; `total` includes slack for aligning the buffer.
@@ -87,6 +239,8 @@ struct ScratchLayout {
     std::size_t ring;
     std::size_t constantRow;
     std::size_t weights;
+    std::size_t sumsStride;
+    std::size_t sums;
     std::size_t pointers;
     std::size_t total;
 };
@@ -96,11 +250,13 @@ ScratchLayout LayoutFor(int width, int taps) {
     std::size_t k = static_cast<std::size_t>(taps);
     ScratchLayout l{};
     l.ringStride = AlignUp(w * sizeof(float));
-    l.ring = AlignUp((w + k) * sizeof(float));
+    l.ring = 0;
     l.constantRow = l.ring + k * l.ringStride;
     l.weights = l.constantRow + l.ringStride;
-    l.pointers = l.weights + AlignUp(k * sizeof(float));
-    l.total = l.pointers + 2 * k * sizeof(const float*) + kScratchAlignment;
+    l.sumsStride = AlignUp((w + k - 1) * sizeof(float));
+    l.sums = l.weights + AlignUp(k * sizeof(float));
+    l.pointers = l.sums + 2 * l.sumsStride;
+    l.total = l.pointers + 4 * (k + 1) * sizeof(const float*) + kScratchAlignment;
     return l;
 }
 
@@ -109,13 +265,16 @@ Scratch CarveScratch(unsigned char* buffer, int width, int taps) {
     unsigned char* base = buffer + (AlignUp(address) - address);
     ScratchLayout l = LayoutFor(width, taps);
     Scratch s{};
-    s.padded = reinterpret_cast<float*>(base);
     s.ring = reinterpret_cast<float*>(base + l.ring);
     s.ringStride = l.ringStride / sizeof(float);
     s.constantRow = reinterpret_cast<float*>(base + l.constantRow);
     s.weights = reinterpret_cast<float*>(base + l.weights);
+    s.upperSums = reinterpret_cast<float*>(base + l.sums);
+    s.lowerSums = reinterpret_cast<float*>(base + l.sums + l.sumsStride);
     s.rowInputs = reinterpret_cast<const float**>(base + l.pointers);
-    s.columnInputs = s.rowInputs + taps;
+    s.columnInputs = s.rowInputs + (taps + 1);
+    s.upperInputs = s.columnInputs + (taps + 1);
+    s.lowerInputs = s.upperInputs + (taps + 1);
     return s;
 }
 
@@ -137,33 +296,57 @@ struct Border {
     float value;  // of every outside pixel when not replicating
 };
 
-// Row pass of one row into out. The row is copied into the padded scratch row with its
-// border, so that every tap reads a plain shifted row.
-void RowPass(const float* row, int width, int taps, Border border, const Scratch& s, float* out) {
-    int radius = taps / 2;
-    float left = border.replicate ? row[0] : border.value;
-    float right = border.replicate ? row[width - 1] : border.value;
-    std::fill(s.padded, s.padded + radius, left);
-    std::memcpy(s.padded + radius, row, static_cast<std::size_t>(width) * sizeof(float));
-    std::fill(s.padded + radius + width, s.padded + 2 * radius + width, right);
-    for (int t = 0; t < taps; ++t) {
-        s.rowInputs[t] = s.padded + t;
+// The row pass of one pixel, tap by tap: at(i) gives the row's pixel i, or what the border
+// puts there. The vector passes add their taps in the same order, so results agree.
+template <typename At>
+float TapsAt(int first, int taps, const float* weights, At at) {
+    float sum = weights != nullptr ? weights[0] * at(first) : at(first);
+    for (int t = 1; t < taps; ++t) {
+        sum += weights != nullptr ? weights[t] * at(first + t) : at(first + t);
     }
-    WeightedSum(s.rowInputs, s.weights, taps, out, width);
+    return sum;
+}
+
+// Row pass of one row into out (not in place). Pixels whose taps all lie inside the row read
+// it where it is; the few within the radius of either end are done one by one.
+void RowPass(const float* row, int width, int taps, const float* weights, Border border,
+             const Scratch& s, float* out) {
+    const int radius = taps / 2;
+    const int inner = width - 2 * radius;
+    if (inner > 0) {
+        for (int t = 0; t < taps; ++t) {
+            s.rowInputs[t] = row + t;
+        }
+        if (weights == nullptr) {
+            SumRows(s.rowInputs, taps, out + radius, inner);
+        } else {
+            WeightedSum(s.rowInputs, weights, taps, out + radius, inner);
+        }
+    }
+    auto at = [&](int x) {
+        if (x >= 0 && x < width) {
+            return row[x];
+        }
+        return border.replicate ? row[std::clamp(x, 0, width - 1)] : border.value;
+    };
+    const int leftEnd = std::min(radius, width);
+    for (int x = 0; x < leftEnd; ++x) {
+        out[x] = TapsAt(x - radius, taps, weights, at);
+    }
+    for (int x = std::max(width - radius, leftEnd); x < width; ++x) {
+        out[x] = TapsAt(x - radius, taps, weights, at);
+    }
 }
 
 // Separable filter with one symmetric odd-length kernel for rows and columns: a row pass into
-// a ring of rows, then a column pass over the ring, then a division by `divisor` unless it
-// is 1. Reads only the width x height region.
+// a ring of rows, then a column pass over the ring. With null weights it is the box mean:
+// plain sums, divided by taps * taps. Reads only the width x height region.
 void SeparableFilter(const float* src, int srcStep, float* dst, int dstStep, int width, int height,
-                     const float* weights, int taps, Border border, float divisor,
-                     unsigned char* buffer) {
-    Scratch s = CarveScratch(buffer, width, taps);
-    std::copy(weights, weights + taps, s.weights);
+                     const float* weights, int taps, Border border, const Scratch& s) {
     if (!border.replicate) {
-        // The row pass of an all-border row, made the same way as any other.
-        std::fill(s.constantRow, s.constantRow + width, border.value);
-        RowPass(s.constantRow, width, taps, border, s, s.constantRow);
+        // The row pass of an all-border row: the same sum at every pixel.
+        const float value = TapsAt(0, taps, weights, [&](int) { return border.value; });
+        std::fill(s.constantRow, s.constantRow + width, value);
     }
     // Source rows are row-passed once each, in increasing order, into slot row % taps; a
     // window of `taps` consecutive rows never needs two rows of one slot.
@@ -179,16 +362,63 @@ void SeparableFilter(const float* src, int srcStep, float* dst, int dstStep, int
             sy = std::clamp(sy, 0, height - 1);
             float* slot = s.ring + static_cast<std::size_t>(sy % taps) * s.ringStride;
             if (sy == nextRow) {
-                RowPass(pp::RowAt(src, srcStep, sy), width, taps, border, s, slot);
+                RowPass(pp::RowAt(src, srcStep, sy), width, taps, weights, border, s, slot);
                 ++nextRow;
             }
             s.columnInputs[t] = slot;
         }
         float* out = pp::RowAt(dst, dstStep, y);
-        WeightedSum(s.columnInputs, s.weights, taps, out, width);
-        if (divisor != 1.0f) {
-            DivideRow(out, divisor, width);
+        if (weights == nullptr) {
+            SumRowsDivided(s.columnInputs, taps, out, width, taps * taps);
+        } else {
+            WeightedSum(s.columnInputs, weights, taps, out, width);
         }
+    }
+}
+
+// The box mean (all weights 1), columns first: per output row the column sums of its `taps`
+// source rows (rows beyond the edge made up by the border), padded with the border's columns,
+// then the window across them, divided by taps * taps. All of it stays in a few rows of
+// scratch. Rows go in twos that sum their shared rows once.
+void BoxFilter(const float* src, int srcStep, float* dst, int dstStep, int width, int height,
+               int taps, Border border, const Scratch& s) {
+    const int radius = taps / 2;
+    if (!border.replicate) {
+        std::fill(s.constantRow, s.constantRow + width, border.value);
+    }
+    // The column sum of a column beyond the left or right edge with a constant border.
+    const float outside = TapsAt(0, taps, nullptr, [&](int) { return border.value; });
+    auto sourceRow = [&](int sy) {
+        if (!border.replicate && (sy < 0 || sy >= height)) {
+            return static_cast<const float*>(s.constantRow);
+        }
+        return pp::RowAt(src, srcStep, std::clamp(sy, 0, height - 1));
+    };
+    // Column sums start `radius` floats into their row; the border columns go either side.
+    auto finishRow = [&](float* sums, const float** window, int y) {
+        for (int i = 0; i < radius; ++i) {
+            sums[i] = border.replicate ? sums[radius] : outside;
+            sums[radius + width + i] = border.replicate ? sums[radius + width - 1] : outside;
+        }
+        SumRowsDivided(window, taps, pp::RowAt(dst, dstStep, y), width, taps * taps);
+    };
+    for (int t = 0; t < taps; ++t) {
+        s.upperInputs[t] = s.upperSums + t;
+        s.lowerInputs[t] = s.lowerSums + t;
+    }
+    for (int y = 0; y < height; y += 2) {
+        const bool pair = y + 1 < height;
+        for (int t = 0; t < taps + (pair ? 1 : 0); ++t) {
+            s.rowInputs[t] = sourceRow(y - radius + t);
+        }
+        if (!pair) {
+            SumRows(s.rowInputs, taps, s.upperSums + radius, width);
+            finishRow(s.upperSums, s.upperInputs, y);
+            break;
+        }
+        ColumnSumsPair(s.rowInputs, taps, s.upperSums + radius, s.lowerSums + radius, width);
+        finishRow(s.upperSums, s.upperInputs, y);
+        finishRow(s.lowerSums, s.lowerInputs, y + 1);
     }
 }
 
@@ -197,15 +427,126 @@ bool LowpassBox(const float* src, int srcStep, float* dst, int dstStep, int widt
     if (!pp::NonNull(src, dst, buffer) || !pp::ValidSize(width, height)) {
         return false;
     }
-    // Weights of 1 keep the sums exact; the mean is a true division.
-    const float ones[5] = {1.0f, 1.0f, 1.0f, 1.0f, 1.0f};
-    SeparableFilter(src, srcStep, dst, dstStep, width, height, ones, size, border,
-                    static_cast<float>(size * size), buffer);
+    // Plain sums keep integer sums exact; the mean is a true division.
+    BoxFilter(src, srcStep, dst, dstStep, width, height, size, border,
+              CarveScratch(buffer, width, size));
     return true;
 }
 
 bool ValidGaussSize(int kernelSize) {
     return kernelSize >= 3 && kernelSize % 2 == 1;
+}
+
+// The sampled Gaussian normalised to unit sum, formed in double and rounded once to float.
+void GaussWeights(int kernelSize, float sigma, float* weights) {
+    double centre = (kernelSize - 1) / 2.0;
+    double twoSigmaSquared = 2.0 * static_cast<double>(sigma) * static_cast<double>(sigma);
+    auto sample = [&](int i) { return std::exp(-(i - centre) * (i - centre) / twoSigmaSquared); };
+    double sum = 0.0;
+    for (int i = 0; i < kernelSize; ++i) {
+        sum += sample(i);
+    }
+    for (int i = 0; i < kernelSize; ++i) {
+        weights[i] = static_cast<float>(sample(i) / sum);
+    }
+}
+
+// Uniform kernels up to this side take the window-sum path of the general filter; the strip
+// of output columns it sums at a time bounds its stack scratch.
+constexpr int kMaxUniformSide = 64;
+constexpr int kUniformStrip = 1024;
+
+bool IsUniform(const float* kernel, int kernelWidth, int kernelHeight) {
+    if (kernelWidth > kMaxUniformSide || kernelHeight > kMaxUniformSide) {
+        return false;
+    }
+    const float* end = kernel + kernelWidth * kernelHeight;
+    return std::all_of(kernel, end, [&](float k) { return k == kernel[0]; });
+}
+
+// Window sums of a row of column sums, times the weight: out[x] = weight * (c[x] + ... +
+// c[x + kernelWidth - 1]) for n pixels. Adjacent pairs are added first and the window adds
+// every other pair, which takes about half the additions of adding columns one by one.
+void WindowRow(const float* columnSums, float* pairs, int n, int kernelWidth, float weight,
+               float* out) {
+    const float* inputs[kMaxUniformSide];
+    int count = 0;
+    if (kernelWidth >= 2) {
+        const float* both[2] = {columnSums, columnSums + 1};
+        SumRows(both, 2, pairs, n + kernelWidth - 2);
+        for (int j = 0; j + 2 <= kernelWidth; j += 2) {
+            inputs[count++] = pairs + j;
+        }
+    }
+    if (kernelWidth % 2 == 1) {
+        inputs[count++] = columnSums + kernelWidth - 1;
+    }
+    SumRowsScaled(inputs, count, out, n, weight);
+}
+
+// A kernel whose entries are all `weight`: the window's sum times the weight, instead of a
+// multiplication per tap. Per strip of output columns, the window's rows are summed into
+// column sums, and WindowRow adds those across. Two output rows share all but one row of
+// their windows, so rows are taken in twos and the shared rows summed once: row y's column
+// sums are r[y] + shared, row y + 1's are shared + r[y + kernelHeight]. Direct sums, not
+// running ones, so rounding errors do not build up along the image; the order of every
+// sum is fixed. (With the weight applied last, the sum of a window of values near
+// FLT_MAX / taps could overflow where the weighted sum does not; images are far below that.)
+void UniformFilter(const float* src, int srcStep, float* dst, int dstStep, int width, int height,
+                   float weight, int kernelWidth, int kernelHeight, int anchorX, int anchorY) {
+    constexpr int kSpan = kUniformStrip + kMaxUniformSide - 1;
+    alignas(64) float upperSums[kSpan];
+    alignas(64) float lowerSums[kSpan];
+    alignas(64) float pairs[kSpan];
+    const float* rows[kMaxUniformSide + 1];
+    // The window of output pixel (x, y) spans columns x + anchorX - (kernelWidth - 1) to
+    // x + anchorX and rows y + anchorY - (kernelHeight - 1) to y + anchorY.
+    const int left = anchorX - (kernelWidth - 1);
+    const int top = anchorY - (kernelHeight - 1);
+    int step = 1;
+    for (int y = 0; y < height; y += step) {
+        step = kernelHeight > 1 && y + 1 < height ? 2 : 1;
+        for (int x0 = 0; x0 < width; x0 += kUniformStrip) {
+            const int n = std::min(kUniformStrip, width - x0);
+            const int span = n + kernelWidth - 1;
+            for (int i = 0; i < kernelHeight + step - 1; ++i) {
+                rows[i] = pp::RowAt(src, srcStep, y + top + i) + x0 + left;
+            }
+            float* out = pp::RowAt(dst, dstStep, y) + x0;
+            if (step == 1) {
+                SumRows(rows, kernelHeight, upperSums, span);
+                WindowRow(upperSums, pairs, n, kernelWidth, weight, out);
+                continue;
+            }
+            ColumnSumsPair(rows, kernelHeight, upperSums, lowerSums, span);
+            WindowRow(upperSums, pairs, n, kernelWidth, weight, out);
+            WindowRow(lowerSums, pairs, n, kernelWidth, weight, pp::RowAt(out, dstStep, 1));
+        }
+    }
+}
+
+// The general kernel, tap by tap in the order of the kernel's entries. The row pointers of
+// the taps are made a block at a time, so that no kernel size needs memory of its own.
+void GeneralFilter(const float* src, int srcStep, float* dst, int dstStep, int width, int height,
+                   const float* kernel, int kernelWidth, int taps, int anchorX, int anchorY) {
+    constexpr int kBlock = 64;
+    const float* inputs[kBlock];
+    for (int y = 0; y < height; ++y) {
+        float* out = pp::RowAt(dst, dstStep, y);
+        for (int t0 = 0; t0 < taps; t0 += kBlock) {
+            const int n = std::min(kBlock, taps - t0);
+            // Convolution: tap (i, j) reads the source pixel at (x + anchorX - j, y + anchorY - i).
+            for (int t = t0; t < t0 + n; ++t) {
+                const int i = t / kernelWidth, j = t % kernelWidth;
+                inputs[t - t0] = pp::RowAt(src, srcStep, y + anchorY - i) + (anchorX - j);
+            }
+            if (t0 == 0) {
+                WeightedSum(inputs, kernel, n, out, width);
+            } else {
+                AccumulateWeighted(inputs, kernel + t0, n, out, width);
+            }
+        }
+    }
 }
 
 }  // namespace
@@ -224,20 +565,12 @@ bool PixelPrimitives::Filter_32f_C1(const float* src, int srcStep, float* dst, i
     if (taps > std::numeric_limits<int>::max()) {
         return false;
     }
-    auto inputs = std::unique_ptr<const float*[]>(new (std::nothrow) const float*[taps]);
-    if (!inputs) {
-        return false;
-    }
-    // Convolution: tap (i, j) reads the source pixel at (x + anchorX - j, y + anchorY - i).
-    for (int y = 0; y < height; ++y) {
-        for (int i = 0; i < kernelHeight; ++i) {
-            const float* row = pp::RowAt(src, srcStep, y + anchorY - i);
-            for (int j = 0; j < kernelWidth; ++j) {
-                inputs[i * kernelWidth + j] = row + (anchorX - j);
-            }
-        }
-        WeightedSum(inputs.get(), kernel, static_cast<int>(taps), pp::RowAt(dst, dstStep, y),
-                    width);
+    if (IsUniform(kernel, kernelWidth, kernelHeight)) {
+        UniformFilter(src, srcStep, dst, dstStep, width, height, kernel[0], kernelWidth,
+                      kernelHeight, anchorX, anchorY);
+    } else {
+        GeneralFilter(src, srcStep, dst, dstStep, width, height, kernel, kernelWidth,
+                      static_cast<int>(taps), anchorX, anchorY);
     }
     return true;
 }
@@ -287,24 +620,10 @@ bool PixelPrimitives::FilterGaussBorder_32f_C1R(const float* src, int srcStep, f
         !ValidGaussSize(kernelSize) || !(sigma > 0.0f)) {
         return false;
     }
-    auto weights = TryAllocate<float>(static_cast<std::size_t>(kernelSize));
-    auto exact = TryAllocate<double>(static_cast<std::size_t>(kernelSize));
-    if (!weights || !exact) {
-        return false;
-    }
-    // Sampled Gaussian normalised to unit sum, formed in double and rounded once to float.
-    double centre = (kernelSize - 1) / 2.0;
-    double twoSigmaSquared = 2.0 * static_cast<double>(sigma) * static_cast<double>(sigma);
-    double sum = 0.0;
-    for (int i = 0; i < kernelSize; ++i) {
-        double d = i - centre;
-        exact[i] = std::exp(-d * d / twoSigmaSquared);
-        sum += exact[i];
-    }
-    for (int i = 0; i < kernelSize; ++i) {
-        weights[i] = static_cast<float>(exact[i] / sum);
-    }
-    SeparableFilter(src, srcStep, dst, dstStep, width, height, weights.get(), kernelSize,
-                    Border{true, 0.0f}, 1.0f, buffer);
+    // The weights live in the scratch, so that the call allocates nothing.
+    Scratch scratch = CarveScratch(buffer, width, kernelSize);
+    GaussWeights(kernelSize, sigma, scratch.weights);
+    SeparableFilter(src, srcStep, dst, dstStep, width, height, scratch.weights, kernelSize,
+                    Border{true, 0.0f}, scratch);
     return true;
 }

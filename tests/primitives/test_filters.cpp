@@ -18,17 +18,22 @@ using Image = TestImage<float>;
 // shows as a wrong sum) and replicate it or use a constant. Asymmetric kernels and anchors tell
 // convolution from correlation.
 TEST(Filters, MatchTheDirectSum) {
-    enum Kind { kGeneral, kLowpass, kLowpassConst, kGauss };
+    enum Kind { kGeneral, kUniform, kLowpass, kLowpassConst, kGauss };
     struct Case {
         Kind kind;
         int kw, kh, ax, ay;
         float sigma;
     };
-    const Case cases[] = {{kGeneral, 3, 3, 1, 1, 0},      {kGeneral, 7, 7, 3, 3, 0},
-                          {kGeneral, 4, 2, 0, 1, 0},      {kGeneral, 1, 5, 0, 4, 0},
-                          {kLowpass, 3, 3, 1, 1, 0},      {kLowpass, 5, 5, 2, 2, 0},
-                          {kLowpassConst, 5, 5, 2, 2, 0}, {kGauss, 3, 3, 1, 1, 1.5f},
-                          {kGauss, 7, 7, 3, 3, 1.5f},     {kGauss, 15, 15, 7, 7, 5.5f}};
+    // Uniform kernels take the general filter's window-sum path (windows taller than eight rows
+    // sum their shared rows in a loop of their own); 81 taps pass the general path's block of
+    // tap pointers.
+    const Case cases[] = {
+        {kGeneral, 3, 3, 1, 1, 0},  {kGeneral, 7, 7, 3, 3, 0},      {kGeneral, 4, 2, 0, 1, 0},
+        {kGeneral, 1, 5, 0, 4, 0},  {kGeneral, 9, 9, 2, 6, 0},      {kUniform, 7, 7, 3, 3, 0},
+        {kUniform, 5, 2, 4, 0, 0},  {kUniform, 4, 3, 1, 2, 0},      {kUniform, 1, 3, 0, 1, 0},
+        {kUniform, 6, 1, 5, 0, 0},  {kUniform, 3, 11, 1, 6, 0},     {kLowpass, 3, 3, 1, 1, 0},
+        {kLowpass, 5, 5, 2, 2, 0},  {kLowpassConst, 5, 5, 2, 2, 0}, {kGauss, 3, 3, 1, 1, 1.5f},
+        {kGauss, 7, 7, 3, 3, 1.5f}, {kGauss, 15, 15, 7, 7, 5.5f}};
     std::mt19937 rng(5);
     std::uniform_real_distribution<float> weight(-1.0f, 1.0f);
     for (const Case& c : cases) {
@@ -44,14 +49,17 @@ TEST(Filters, MatchTheDirectSum) {
         }
         std::vector<float> kernel(c.kw * c.kh);
         for (int i = 0; i < c.kw * c.kh; ++i) {
-            kernel[i] = c.kind == kGeneral ? weight(rng) : g[i / n] / sum * g[i % n] / sum;
+            kernel[i] = c.kind == kGeneral   ? weight(rng)
+                        : c.kind == kUniform ? 1.0f / (c.kw * c.kh)
+                                             : g[i / n] / sum * g[i % n] / sum;
         }
         for (const RegionSize& r : TestRegionSizes()) {
             const int w = r.width, h = r.height;
             Image src(w, h, 7), dst(w, h);
             src.FillRandom(rng, 0.0, 1000.0, true);
             int bytes = 0;
-            ASSERT_TRUE(c.kind == kGeneral ||
+            const bool general = c.kind == kGeneral || c.kind == kUniform;
+            ASSERT_TRUE(general ||
                         (c.kind == kGauss ? PP::FilterGaussGetBufferSize_32f_C1(w, h, n, &bytes)
                          : n == 3         ? PP::FilterLowpassGetBufferSize3x3_32f_C1R(w, h, &bytes)
                                   : PP::FilterLowpassGetBufferSize5x5_32f_C1R(w, h, &bytes)));
@@ -60,8 +68,8 @@ TEST(Filters, MatchTheDirectSum) {
             float* d = dst.Data();
             const int sp = src.Pitch(), dp = dst.Pitch();
             unsigned char* b = buffer.data();
-            ASSERT_TRUE(c.kind == kGeneral ? PP::Filter_32f_C1(s, sp, d, dp, w, h, kernel.data(),
-                                                               c.kw, c.kh, c.ax, c.ay)
+            ASSERT_TRUE(general ? PP::Filter_32f_C1(s, sp, d, dp, w, h, kernel.data(), c.kw, c.kh,
+                                                    c.ax, c.ay)
                         : c.kind == kGauss
                             ? PP::FilterGaussBorder_32f_C1R(s, sp, d, dp, w, h, n, c.sigma, b)
                         : c.kind == kLowpassConst
@@ -74,7 +82,7 @@ TEST(Filters, MatchTheDirectSum) {
                 if (c.kind == kLowpassConst && (cx != x || cy != y)) {
                     return 7.5f;  // the constant border
                 }
-                return c.kind == kGeneral ? src.At(x, y) : src.At(cx, cy);
+                return general ? src.At(x, y) : src.At(cx, cy);
             };
             for (int p = 0; p < w * h; ++p) {
                 const int x = p % w, y = p / w;
@@ -85,6 +93,60 @@ TEST(Filters, MatchTheDirectSum) {
                     magnitude += std::fabs(term);
                 }
                 ASSERT_NEAR(dst.At(x, y), want, 1e-6 * magnitude + 1e-30) << x << ", " << y;
+            }
+        }
+    }
+}
+
+// The window-sum path works on strips of output columns; a wide region crosses several.
+TEST(Filters, UniformKernelOnWideRows) {
+    const int w = 2600, h = 3, kw = 7, kh = 5, ax = 2, ay = 3;
+    Image src(w, h, 7), dst(w, h);
+    std::mt19937 rng(9);
+    src.FillRandom(rng, -500.0, 1000.0, true);
+    const std::vector<float> kernel(kw * kh, 0.25f);
+    ASSERT_TRUE(PP::Filter_32f_C1(src.Data(), src.Pitch(), dst.Data(), dst.Pitch(), w, h,
+                                  kernel.data(), kw, kh, ax, ay));
+    EXPECT_TRUE(dst.OutsideUntouched());
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            double want = 0.0, magnitude = 0.0;
+            for (int i = 0; i < kh; ++i) {
+                for (int j = 0; j < kw; ++j) {
+                    want += 0.25 * src.At(x + ax - j, y + ay - i);
+                    magnitude += std::fabs(0.25 * src.At(x + ax - j, y + ay - i));
+                }
+            }
+            ASSERT_NEAR(dst.At(x, y), want, 1e-6 * magnitude) << x << ", " << y;
+        }
+    }
+}
+
+// Sums of integers (scaled by powers of two, down to results below the normal range) are
+// exact in any order, so the mean must be exactly that sum divided by 9 or 25 in float.
+TEST(FilterLowpass, MeanIsACorrectlyRoundedDivision) {
+    std::mt19937 rng(8);
+    std::vector<unsigned char> buffer(1 << 16);
+    for (const float scale : {1.0f, 0x1p-30f, 0x1p-140f}) {
+        for (const int size : {3, 5}) {
+            const int w = 37, h = 12;  // an even height ends on a pair of rows
+            Image src(w, h), dst(w, h);
+            src.Fill([&](int, int) { return static_cast<float>(rng() % 65536) * scale; });
+            ASSERT_TRUE(
+                size == 3 ? PP::FilterLowpassBorder3x3_32f_C1R(src.Data(), src.Pitch(), dst.Data(),
+                                                               dst.Pitch(), w, h, buffer.data())
+                          : PP::FilterLowpassBorder5x5_32f_C1R(src.Data(), src.Pitch(), dst.Data(),
+                                                               dst.Pitch(), w, h, buffer.data()));
+            for (int p = 0; p < w * h; ++p) {
+                const int x = p % w, y = p / w, r = size / 2;
+                double sum = 0.0;
+                for (int i = -r; i <= r; ++i) {
+                    for (int j = -r; j <= r; ++j) {
+                        sum += src.At(std::clamp(x + j, 0, w - 1), std::clamp(y + i, 0, h - 1));
+                    }
+                }
+                ASSERT_EQ(dst.At(x, y), static_cast<float>(sum) / static_cast<float>(size * size))
+                    << scale << ": " << x << ", " << y;
             }
         }
     }
