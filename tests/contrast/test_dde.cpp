@@ -40,32 +40,34 @@ std::vector<float> GaussianTable(int kernelSize, float sigma) {
     return table;
 }
 
+std::vector<int> Pixels(const Frame& image) {
+    std::vector<int> pixels;
+    for (int y = 0; y < image.Height(); ++y) {
+        for (int x = 0; x < image.Width(); ++x) {
+            pixels.push_back(image.At(x, y));
+        }
+    }
+    return pixels;
+}
+
 // Both passes pixel by pixel, straight from their description: clamped neighbours, window
 // order dy then dx, single precision.
 std::vector<int> Reference(const Frame& src, const std::vector<float>& table, float baseSharpen,
                            float detailGain) {
     const int w = src.Width(), h = src.Height();
     const int r = (static_cast<int>(std::lround(std::sqrt(table.size()))) - 1) / 2;
-    int lo = 65535, hi = 0;
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-            lo = std::min<int>(lo, src.At(x, y));
-            hi = std::max<int>(hi, src.At(x, y));
-        }
+    const std::vector<int> pixels = Pixels(src);
+    const auto [lo, hi] = std::minmax_element(pixels.begin(), pixels.end());
+    if (*lo == *hi) {  // a flat frame comes back as it is
+        return pixels;
     }
-    if (lo == hi) {  // a flat frame comes back as it is
-        std::vector<int> same(w * h, lo);
-        return same;
-    }
-    const float threshold = (float)(hi - lo) * 0.75f;
+    const float threshold = (float)(*hi - *lo) * 0.75f;
     const float invThreshold = 1.0f / threshold;
     auto at = [&](const std::vector<float>& image, int x, int y) {
         return image[std::clamp(y, 0, h - 1) * w + std::clamp(x, 0, w - 1)];
     };
-    std::vector<float> source(w * h), base(w * h), detail(w * h);
-    for (int i = 0; i < w * h; ++i) {
-        source[i] = src.At(i % w, i / w);
-    }
+    const std::vector<float> source(pixels.begin(), pixels.end());
+    std::vector<float> base(w * h), detail(w * h);
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
             const float c = source[y * w + x];
@@ -102,16 +104,6 @@ std::vector<int> Reference(const Frame& src, const std::vector<float>& table, fl
     return out;
 }
 
-std::vector<int> Pixels(const Frame& image) {
-    std::vector<int> pixels;
-    for (int y = 0; y < image.Height(); ++y) {
-        for (int x = 0; x < image.Width(); ++x) {
-            pixels.push_back(image.At(x, y));
-        }
-    }
-    return pixels;
-}
-
 Frame RandomFrame(int width, int height, int lo, int hi, unsigned seed) {
     std::mt19937 rng(seed);
     Frame frame(width, height);
@@ -129,20 +121,23 @@ std::vector<int> Enhance(DDE& dde, const Frame& src, float baseSharpen, float de
 
 }  // namespace
 
-// Bit for bit, on frames smaller and larger than the window, wider than one block of columns,
-// and with a window wider than one source segment.
+// Bit for bit, on frames smaller and larger than the window and wider than one block of
+// columns, for each family of window: one tap, whole rows in one part, rows in several runs
+// (in place, saturating at both ends), and one row in pieces. Neighbours past the border
+// repeat it. Teams of 1 to 3 threads take the rows.
 TEST(DDE, MatchesReferenceBitExactly) {
+    const int threads = omp_get_max_threads();
     std::vector<RegionSize> sizes = TestRegionSizes();
-    sizes.insert(sizes.end(), {{2, 3}, {4, 4}, {300, 4}, {600, 2}});
+    sizes.insert(sizes.end(), {{2, 3}, {300, 4}});
     const std::pair<float, float> gains[] = {{0.5f, 2.0f}, {3.0f, 0.25f}, {-1.0f, 7.0f}};
     unsigned seed = 1;
-    for (int kernelSize : {1, 3, 4, 5, 9}) {
+    for (int kernelSize : {1, 3, 9}) {
         DDE dde(kernelSize, 2.0f);
         const std::vector<float> table = GaussianTable(kernelSize, 2.0f);
         for (RegionSize size : sizes) {
             const Frame src = RandomFrame(size.width, size.height, 900, 1300 + seed * 97, seed);
-            ++seed;
             for (auto [baseSharpen, detailGain] : gains) {
+                omp_set_num_threads(1 + seed++ % 3);
                 EXPECT_EQ(Enhance(dde, src, baseSharpen, detailGain),
                           Reference(src, table, baseSharpen, detailGain))
                     << kernelSize << " " << size.width << "x" << size.height;
@@ -150,17 +145,16 @@ TEST(DDE, MatchesReferenceBitExactly) {
             EXPECT_TRUE(src.Untouched());
         }
     }
-    // A window that goes in runs of rows, on a frame whose output saturates at both ends;
-    // in place.
-    Frame src = RandomFrame(300, 7, 0, 65535, 99);
-    const std::vector<int> expected = Reference(src, GaussianTable(41, 20.0f), 1.5f, 3.0f);
-    DDE large(41, 20.0f);
-    large.Create(src.Data(), src.Pitch(), src.Data(), src.Pitch(), 1.5f, 3.0f, 300, 7);
+    omp_set_num_threads(threads);
+    Frame src = RandomFrame(150, 5, 0, 65535, 99);
+    const std::vector<int> expected = Reference(src, GaussianTable(31, 20.0f), 1.5f, 3.0f);
+    DDE large(31, 20.0f);
+    large.Create(src.Data(), src.Pitch(), src.Data(), src.Pitch(), 1.5f, 3.0f, 150, 5);
     EXPECT_EQ(Pixels(src), expected);
-    EXPECT_GT(std::count(expected.begin(), expected.end(), 0), 50);
-    EXPECT_GT(std::count(expected.begin(), expected.end(), 65535), 50);
-    // One whose rows go in pieces. Gains 0 leave the rounded base, which moves by several
-    // counts for every column of taps lost.
+    EXPECT_GT(std::count(expected.begin(), expected.end(), 0), 20);
+    EXPECT_GT(std::count(expected.begin(), expected.end(), 65535), 20);
+    // Gains 0 leave the rounded base, which moves by several counts for every column of taps
+    // lost. A window this wide goes through the row in pieces.
     Frame three(3, 1);
     three.Fill([](int x, int) { return 2000 + 30000 * x; });
     DDE huge(1923, 1000.0f);
@@ -168,16 +162,17 @@ TEST(DDE, MatchesReferenceBitExactly) {
               Reference(three, GaussianTable(1923, 1000.0f), 0.0f, 0.0f));
 }
 
+// Kernel 1 keeps only the centre; gains 0 and 1 give the source back; an even size is the odd
+// one below it; a flat frame comes back as it is whatever the gains.
 TEST(DDE, NeutralSettingsReproduceTheSource) {
     const Frame src = RandomFrame(37, 21, 3000, 9000, 7);
-    DDE single(1, 1.5f);
+    DDE single(1, 1.5f), four(4, 1.2f), three(3, 1.2f);
     EXPECT_EQ(Enhance(single, src, 4.0f, 9.0f), Pixels(src));
-    for (int kernelSize : {3, 5, 9}) {
-        DDE dde(kernelSize, 1.5f);
-        EXPECT_EQ(Enhance(dde, src, 0.0f, 1.0f), Pixels(src)) << kernelSize;
-    }
-    DDE four(4, 1.2f), three(3, 1.2f);
+    EXPECT_EQ(Enhance(three, src, 0.0f, 1.0f), Pixels(src));
     EXPECT_EQ(Enhance(four, src, 2.0f, 3.0f), Enhance(three, src, 2.0f, 3.0f));
+    Frame flat(17, 6);
+    flat.Fill([](int, int) { return 4321; });
+    EXPECT_EQ(Enhance(three, flat, 5.0f, -3.0f), Pixels(flat));
 }
 
 // Left half 0, right half 3006, and one pixel of 4008 far away: the step is exactly the
@@ -194,94 +189,35 @@ TEST(DDE, StepEdgeOfThresholdTakesNoWeightAcross) {
     }
 }
 
-// Kernel 3: the top-left pixel's window holds it four times, its right and lower neighbours
-// twice and its diagonal neighbour once. Gains 0 make the output the rounded base.
-TEST(DDE, TopLeftWindowReplicatesTheBorder) {
-    const int p00 = 1000, p10 = 1400, p01 = 1800, p11 = 2200;
-    Frame src(6, 5);
-    src.Fill([&](int x, int y) {
-        return x == 0 && y == 0   ? p00
-               : x == 1 && y == 0 ? p10
-               : x == 0 && y == 1 ? p01
-               : x == 1 && y == 1 ? p11
-                                  : 3000;
-    });
-    const std::vector<float> g = GaussianTable(3, 1.0f);  // g[0] corner, g[1] edge, g[4] centre
-    auto range = [](int v) { return 1.0 - std::abs(v - p00) / 1500.0; };
-    const double parts[][2] = {
-        {g[0] + 2 * g[1] + g[4], p00}, {g[2] + g[5], p10}, {g[6] + g[7], p01}, {g[8], p11}};
-    double sumW = 0, sumWV = 0;
-    for (const auto& [spatial, v] : parts) {
-        sumW += spatial * range((int)v);
-        sumWV += spatial * range((int)v) * v;
-    }
-    const double base = sumWV / sumW;
-    ASSERT_GT(std::fabs(base - std::floor(base) - 0.5), 0.01);  // no rounding tie to fall on
-    DDE dde(3, 1.0f);
-    EXPECT_EQ(Enhance(dde, src, 0.0f, 0.0f)[0], std::lround(base));
-}
-
+// Without a table, or for an empty region, nothing is written. Sigma 0 puts all weight on the
+// centre; a sigma too large for single precision weighs the window evenly.
 TEST(DDE, UnsafeInputsAreHandled) {
     const Frame src = RandomFrame(13, 9, 100, 5000, 12);
     Frame dst(13, 9);
-    DDE none;
-    none.Create(src.Data(), src.Pitch(), dst.Data(), dst.Pitch(), 1.0f, 1.0f, 13, 9);
-    DDE zero(0, 1.0f), negative(-3, 1.0f), huge(50000, 1.0f), sized(3, 1.0f);
-    for (DDE* dde : {&zero, &negative, &huge}) {
+    DDE none, zero(0, 1.0f), huge(50000, 1.0f), sized(3, 1.0f);
+    for (DDE* dde : {&none, &zero, &huge}) {
         dde->Create(src.Data(), src.Pitch(), dst.Data(), dst.Pitch(), 1.0f, 1.0f, 13, 9);
     }
     sized.Create(src.Data(), src.Pitch(), dst.Data(), dst.Pitch(), 1.0f, 1.0f, 0, 9);
     sized.Create(src.Data(), src.Pitch(), dst.Data(), dst.Pitch(), 1.0f, 1.0f, 13, -1);
     EXPECT_TRUE(dst.Untouched());
-
-    // A flat frame comes back as it is, whatever the gains.
-    Frame flat(17, 6);
-    flat.Fill([](int, int) { return 4321; });
-    EXPECT_EQ(Enhance(sized, flat, 5.0f, -3.0f), Pixels(flat));
-
-    // Sigma 0 puts all weight on the centre; a sigma too large for single precision weighs
-    // the window evenly.
     DDE sharp(5, 0.0f), flatWeights(5, 1.0e30f);
     EXPECT_EQ(Enhance(sharp, src, 2.0f, 3.0f), Pixels(src));
     EXPECT_EQ(Enhance(flatWeights, src, 2.0f, 3.0f),
               Reference(src, std::vector<float>(25, 1.0f / 25.0f), 2.0f, 3.0f));
 }
 
-TEST(DDE, ResultDoesNotDependOnThreadCount) {
-    const Frame src = RandomFrame(301, 37, 2000, 30000, 13);
-    DDE dde(9, 2.0f);
-    const int threads = omp_get_max_threads();
-    omp_set_num_threads(1);
-    const std::vector<int> single = Enhance(dde, src, 1.0f, 2.0f);
-    omp_set_num_threads(3);
-    EXPECT_EQ(Enhance(dde, src, 1.0f, 2.0f), single);
-    omp_set_num_threads(threads);
-}
-
-TEST(DDE, SteadyStateAllocatesNothing) {
-    const Frame src = RandomFrame(64, 48, 100, 9000, 14);
-    Frame dst(64, 48);
-    long long start = PixelPrimitivesAllocationCount();
-    DDE dde(5, 2.0f);
-    dde.Create(src.Data(), src.Pitch(), dst.Data(), dst.Pitch(), 1.0f, 1.0f, 64, 48);
-    EXPECT_EQ(PixelPrimitivesAllocationCount() - start, 3);  // the table and two images
-    start = PixelPrimitivesAllocationCount();
-    dde.Create(src.Data(), src.Pitch(), dst.Data(), dst.Pitch(), 1.0f, 1.0f, 64, 48);
-    EXPECT_EQ(PixelPrimitivesAllocationCount() - start, 0);
-    dde.Create(src.Data(), src.Pitch(), dst.Data(), dst.Pitch(), 1.0f, 1.0f, 32, 48);
-    EXPECT_EQ(PixelPrimitivesAllocationCount() - start, 2);
-}
-
-TEST(DDE, CopiesWorkIndependently) {
+// A stream of frames of one size allocates nothing; copies own their buffers.
+TEST(DDE, SteadyStateAndCopies) {
     const Frame src = RandomFrame(40, 20, 500, 5000, 15);
     const std::vector<int> expected = Reference(src, GaussianTable(5, 1.5f), 1.0f, 2.0f);
     auto original = std::make_unique<DDE>(5, 1.5f);
     Enhance(*original, src, 1.0f, 2.0f);
-    DDE copy(*original);
-    DDE assigned(3, 1.0f);
+    const long long start = PixelPrimitivesAllocationCount();
+    Enhance(*original, src, 1.0f, 2.0f);
+    EXPECT_EQ(PixelPrimitivesAllocationCount() - start, 0);
+    DDE copy(*original), assigned(3, 1.0f), unused(5, 1.5f);
     assigned = *original;
-    assigned = assigned;
-    DDE unused(5, 1.5f);
     DDE copyOfUnused(unused);
     original.reset();  // the copies must not depend on their source
     for (DDE* dde : {&copy, &assigned, &copyOfUnused}) {
