@@ -74,34 +74,118 @@ PP_MULTIVERSION void MultiplyBytesScaled(const unsigned char* src1, int src1Step
                       });
 }
 
-template <typename F>
-[[gnu::always_inline]] inline void DivideRounded(const unsigned short* src, int srcStep, F divisor,
-                                                 unsigned short* dst, int dstStep, int width,
-                                                 int height) {
-    pp::MapPixels(src, srcStep, dst, dstStep, width, height, [divisor](unsigned short v) {
-        return pp::SaturateCast<unsigned short>(pp::RoundHalfEven(F(v) / divisor));
+// The high half of a 16-bit product. A right shift by 1 <= s <= 15 is the high half of
+// the product with 2^(16 - s): written so, GCC keeps it in 16-bit lanes, while a shift by
+// a variable count widens to 32-bit ones.
+inline unsigned short HighHalf(unsigned short a, unsigned short b) {
+    return static_cast<unsigned short>((unsigned(a) * b) >> 16);
+}
+
+inline unsigned short ShiftFactor(int shift) {
+    return static_cast<unsigned short>(1u << (16 - shift));
+}
+
+// q + 1 when the remainder r of a division by d passes d / 2, or equals it with q odd
+// (tieMask 1 for even d; an odd d has no exact half). The round half to even.
+inline unsigned short RoundQuotient(unsigned short q, unsigned short r, unsigned short half,
+                                    unsigned short tieMask) {
+    const unsigned short limit = static_cast<unsigned short>(half - (q & tieMask));
+    return static_cast<unsigned short>(q + (r > limit ? 1 : 0));
+}
+
+// Rounded division of 16-bit words by d = 2^shift, 1 <= shift <= 15: the quotient and
+// remainder are bit fields.
+class WordShifter {
+public:
+    explicit WordShifter(int shift)
+        : factor_(ShiftFactor(shift)),
+          mask_(static_cast<unsigned short>((1u << shift) - 1)),
+          half_(static_cast<unsigned short>(1u << (shift - 1))) {}
+
+    unsigned short operator()(unsigned short n) const {
+        const unsigned short q = HighHalf(n, factor_);
+        return RoundQuotient(q, static_cast<unsigned short>(n & mask_), half_, 1);
+    }
+
+private:
+    unsigned short factor_;
+    unsigned short mask_;
+    unsigned short half_;
+};
+
+// Rounded division of 16-bit words by any 3 <= d < 2^16 that is not a power of two, with
+// Granlund and Montgomery's invariant divisor: with 2^(l-1) < d < 2^l and t the high half
+// of n * multiplier, floor(n / d) = (t + ((n - t) >> 1)) >> (l - 1), exact for every 16-bit
+// n. Sixteen pixels take one vector step; a division instruction would take one per pixel.
+class WordDivider {
+public:
+    explicit WordDivider(unsigned d) {
+        int log = 0;
+        while ((1u << log) < d) {
+            ++log;
+        }
+        multiplier_ = static_cast<unsigned short>(((1ull << 16) * ((1ull << log) - d)) / d + 1);
+        factor_ = ShiftFactor(log - 1);
+        divisor_ = static_cast<unsigned short>(d);
+        half_ = static_cast<unsigned short>(d / 2);
+        tieMask_ = d % 2 == 0 ? 1 : 0;
+    }
+
+    unsigned short operator()(unsigned short n) const {
+        const unsigned short t = HighHalf(n, multiplier_);
+        const unsigned short excess = static_cast<unsigned short>(n - t);  // t <= n
+        const unsigned short sum = static_cast<unsigned short>(t + (excess >> 1));
+        const unsigned short q = HighHalf(sum, factor_);
+        const unsigned short product = static_cast<unsigned short>(q * divisor_);  // <= n
+        const unsigned short r = static_cast<unsigned short>(n - product);
+        return RoundQuotient(q, r, half_, tieMask_);
+    }
+
+private:
+    unsigned short multiplier_;
+    unsigned short factor_;
+    unsigned short divisor_;
+    unsigned short half_;
+    unsigned short tieMask_;
+};
+
+// Past these scale factors nothing changes any more: from 17 on every quotient is below
+// 1/2, and from -32 down every non-zero pixel saturates (2^32 / 65535 > 65535).
+constexpr int kMaxDivisionScale = 17;
+constexpr int kMinDivisionScale = -32;
+
+// The kernels take their divider built by the caller: computed inside, GCC would know the
+// factors' ranges and widen the high-half products to 32-bit lanes.
+PP_MULTIVERSION void ShiftWordsRounded(const unsigned short* src, int srcStep, unsigned short* dst,
+                                       int dstStep, int width, int height, WordShifter divide) {
+    pp::MapPixels(src, srcStep, dst, dstStep, width, height, divide);
+}
+
+PP_MULTIVERSION void DivideWordsRounded(const unsigned short* src, int srcStep, unsigned short* dst,
+                                        int dstStep, int width, int height, WordDivider divide) {
+    pp::MapPixels(src, srcStep, dst, dstStep, width, height, divide);
+}
+
+// dst = 1 where src > half, else 0: a divisor d >= 2^16 leaves quotients below 1, which
+// round to 1 above d / 2 and to 0 at it (0 is even) and below.
+PP_MULTIVERSION void CompareWordsWithHalf(const unsigned short* src, int srcStep,
+                                          unsigned short* dst, int dstStep, int width, int height,
+                                          unsigned short half) {
+    pp::MapPixels(src, srcStep, dst, dstStep, width, height, [half](unsigned short v) {
+        return static_cast<unsigned short>(v > half ? 1 : 0);
     });
 }
 
-// Past these scale factors nothing changes any more: from 18 on every quotient is below
-// 1/2, and from -32 down every non-zero pixel saturates (2^32 / 65535 > 65535).
-constexpr int kMaxDivisionScale = 32;
-
-// dst = round_ne(src / (value * 2^sf)), saturated. Why one correctly rounded division decides
-// the rounding exactly: with integers n / d, a quotient that is not a tie lies at least
-// 1/(2d) from one, while the division's error is at most (n/d) * 2^-p (p = 24 for float,
-// 53 for double). That is smaller whenever n < 2^(p-1). For sf >= 0 n is the pixel (< 2^16)
-// and float suffices; for sf < 0 n = pixel * 2^-sf < 2^48 needs double. Every tie and every
-// integer is exact in both types, so no rounding error can create or hide one.
-PP_MULTIVERSION void DivideWordsRounded(const unsigned short* src, int srcStep,
-                                        unsigned short value, int scaleFactor, unsigned short* dst,
-                                        int dstStep, int width, int height) {
-    int scale = std::clamp(scaleFactor, -kMaxDivisionScale, kMaxDivisionScale);
-    if (scale >= 0) {
-        DivideRounded(src, srcStep, std::ldexp(float(value), scale), dst, dstStep, width, height);
-    } else {
-        DivideRounded(src, srcStep, std::ldexp(double(value), scale), dst, dstStep, width, height);
-    }
+// dst = round_ne(src * 2^-sf / value) for sf < 0, saturated. The numerator reaches 2^48, and
+// one double division decides its rounding exactly: a quotient of integers n / d that is not
+// a tie lies at least 1/(2d) from one, the division errs by at most (n/d) * 2^-53, and ties
+// and integers are exact.
+PP_MULTIVERSION void MultiplyWordsRounded(const unsigned short* src, int srcStep,
+                                          unsigned short* dst, int dstStep, int width, int height,
+                                          double divisor) {
+    pp::MapPixels(src, srcStep, dst, dstStep, width, height, [divisor](unsigned short v) {
+        return pp::SaturateCast<unsigned short>(pp::RoundHalfEven(v / divisor));
+    });
 }
 
 bool FloatImages(FloatOp op, const float* first, int firstStep, const float* second, int secondStep,
@@ -199,6 +283,28 @@ bool PixelPrimitives::DivC_16u_C1(const unsigned short* src, int srcStep, unsign
     if (!ValidImages(width, height, src, dst) || value == 0) {
         return false;
     }
-    DivideWordsRounded(src, srcStep, value, scaleFactor, dst, dstStep, width, height);
+    // For sf >= 0 the divisor value * 2^sf is an integer and the quotients are formed exactly
+    // in integers: by bit fields for a power of two (the usual case), by a multiplier below
+    // 2^16, and by one comparison from there on.
+    const int scale = std::clamp(scaleFactor, kMinDivisionScale, kMaxDivisionScale);
+    const unsigned long long divisor = static_cast<unsigned long long>(value) << std::max(scale, 0);
+    if (scale < 0) {
+        MultiplyWordsRounded(src, srcStep, dst, dstStep, width, height,
+                             std::ldexp(double(value), scale));
+    } else if (divisor == 1) {
+        Copy_16u_C1(src, srcStep, dst, dstStep, width, height);
+    } else if (divisor < 65536 && (divisor & (divisor - 1)) == 0) {
+        int shift = 1;
+        while ((1ull << shift) < divisor) {
+            ++shift;
+        }
+        ShiftWordsRounded(src, srcStep, dst, dstStep, width, height, WordShifter(shift));
+    } else if (divisor < 65536) {
+        DivideWordsRounded(src, srcStep, dst, dstStep, width, height,
+                           WordDivider(static_cast<unsigned>(divisor)));
+    } else {
+        const auto half = static_cast<unsigned short>(std::min(divisor / 2, 65535ull));
+        CompareWordsWithHalf(src, srcStep, dst, dstStep, width, height, half);
+    }
     return true;
 }

@@ -1,8 +1,10 @@
 #include <PixelPrimitives/PixelPrimitives.h>
 
 #include "Common.h"
+#include "ElementWise.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -90,18 +92,108 @@ void PaintSteps(u16* table, Span span, const int* values, const int* levels, int
     });
 }
 
-// values[k] + (v - levels[k]) * (values[k+1] - values[k]) / (levels[k+1] - levels[k]) in
-// double from the integers, rounded to nearest even. Differences of ints are exact in
-// double, so an exact tie stays a tie.
+// One bin's line as the exact fraction numerator(v) / run, with
+// numerator(v) = values[k] * run + (v - levels[k]) * rise. Every input is an int, so each
+// factor and difference is exact in double.
+struct Line {
+    double base;
+    double from;
+    double rise;
+    double run;
+};
+
+Line LineOfBin(const int* values, const int* levels, int k) {
+    return {double(values[k]), double(levels[k]), double(values[k + 1]) - values[k],
+            double(levels[k + 1]) - levels[k]};
+}
+
+double FarthestOffset(const Line& line, int begin, int end) {
+    return std::max(std::fabs(begin - line.from), std::fabs(end - 1 - line.from));
+}
+
+// Whether every numerator over [begin, end), its terms, and the numerator plus run, fit an
+// int with room to spare, so no integer form of the line can overflow.
+bool FitsInt(const Line& line, int begin, int end) {
+    const double farthest = FarthestOffset(line, begin, end);
+    return farthest < 0x1p30 && std::fabs(line.rise) < 0x1p30 &&
+           std::fabs(line.base) * line.run + farthest * std::fabs(line.rise) + line.run < 0x1p30;
+}
+
+// Whether every numerator over [begin, end) stays below 2^52 and so is formed exactly in
+// double. The bound itself is rounded, but by far less than the margin to 2^53.
+bool ExactInDouble(const Line& line, int begin, int end) {
+    const double farthest = FarthestOffset(line, begin, end);
+    return std::fabs(line.base) * line.run + farthest * std::fabs(line.rise) < 0x1p52;
+}
+
+// numerator / run rounded to nearest even and saturated, without a division per value.
+// A numerator outside [0, 65536 * run] saturates whatever its rounding, so it is clamped
+// into that range; the quotient is then at most 2^16, its estimate through the reciprocal
+// errs by far less than one, and a single step either way corrects it. The remainder left
+// is exact (all terms are integers below 2^53), so ties are found exactly.
+PP_MULTIVERSION void PaintLineExactly(u16* table, int begin, int end, Line line) {
+    const double top = 65536.0 * line.run;
+    const double reciprocal = 1.0 / line.run;
+    const double start = line.base * line.run;
+    for (int v = begin; v < end; ++v) {
+        const double numerator = start + (double(v) - line.from) * line.rise;
+        const double n = std::min(std::max(numerator, 0.0), top);
+        // n >= 0: truncation is the floor. Selects and bitwise operators rather than branches,
+        // so that the loop vectorises.
+        const int estimate = static_cast<int>(n * reciprocal);
+        const double estimateRest = n - estimate * line.run;
+        const int whole = estimate + int(estimateRest >= line.run) - int(estimateRest < 0);
+        const double rest = n - whole * line.run;
+        const int up = int(rest + rest > line.run) | (int(rest + rest == line.run) & whole);
+        table[v] = static_cast<u16>(std::min(whole + (up & 1), 65535));
+    }
+}
+
+// The usual bins, a power of two wide (2^shift) with numerators that fit an int: the
+// rounded quotient is a shift, eight values per vector step in 32-bit lanes.
+PP_MULTIVERSION void PaintLineByShift(u16* table, int begin, int end, int start, int from, int rise,
+                                      int shift) {
+    const pp::ShiftRoundHalfEven<int> divide(shift);
+    for (int v = begin; v < end; ++v) {
+        table[v] = static_cast<u16>(std::clamp(divide(start + (v - from) * rise), 0, 65535));
+    }
+}
+
+// The same in 128-bit integers, for lines too steep or too high for double; no caller
+// comes near them, so it is kept simple.
+void PaintLineWide(u16* table, int begin, int end, const int* values, const int* levels, int k) {
+    const __int128 run = static_cast<__int128>(levels[k + 1]) - levels[k];
+    const __int128 rise = static_cast<__int128>(values[k + 1]) - values[k];
+    for (int v = begin; v < end; ++v) {
+        const __int128 numerator = values[k] * run + (v - static_cast<__int128>(levels[k])) * rise;
+        if (numerator < 0) {
+            table[v] = 0;
+            continue;
+        }
+        const __int128 q = numerator / run;
+        const __int128 r = numerator % run;
+        const bool up = 2 * r > run || (2 * r == run && (q & 1) != 0);
+        table[v] = static_cast<u16>(std::min<__int128>(q + (up ? 1 : 0), 65535));
+    }
+}
+
+// values[k] + (v - levels[k]) * (values[k+1] - values[k]) / (levels[k+1] - levels[k]),
+// the exact fraction rounded to nearest even and saturated.
 void PaintLines(u16* table, Span span, const int* values, const int* levels, int numLevels) {
     ForEachBinFromLast(span, levels, numLevels, [&](int k, int begin, int end) {
-        const double base = values[k];
-        const double rise = static_cast<double>(values[k + 1]) - values[k];
-        const double run = static_cast<double>(levels[k + 1]) - levels[k];
-        for (int v = begin; v < end; ++v) {
-            const double offset = static_cast<double>(v) - levels[k];
-            const double mapped = base + offset * rise / run;
-            table[v] = pp::SaturateCast<u16>(pp::RoundHalfEven(mapped));
+        const Line line = LineOfBin(values, levels, k);
+        const long long run = static_cast<long long>(levels[k + 1]) - levels[k];
+        if ((run & (run - 1)) == 0 && FitsInt(line, begin, end)) {
+            int shift = 0;
+            while ((1ll << shift) < run) {
+                ++shift;
+            }
+            PaintLineByShift(table, begin, end, values[k] * static_cast<int>(run), levels[k],
+                             values[k + 1] - values[k], shift);
+        } else if (ExactInDouble(line, begin, end)) {
+            PaintLineExactly(table, begin, end, line);
+        } else {
+            PaintLineWide(table, begin, end, values, levels, k);
         }
     });
 }

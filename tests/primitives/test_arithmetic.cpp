@@ -55,16 +55,29 @@ TEST(Arithmetic, ScaledIntegerOperationsRoundHalfEvenAndSaturate) {
     src.Fill([](int x, int y) { return x + 256 * y; });
     unsigned short *S = src.Data(), *D = dst.Data();
     const int p = src.Pitch();
-    const int cases[][2] = {{16, 0}, {3, 0},       {7, 2},   {65535, 0},   {1, 17},     {2, 16},
-                            {3, -5}, {65535, -16}, {5, -40}, {1, INT_MAX}, {2, INT_MIN}};
-    for (auto [value, sf] : cases) {
-        ASSERT_TRUE(PP::DivC_16u_C1(S, p, value, D, p, 256, 256, sf) &&
-                    !PP::DivC_16u_C1(S, p, 0, D, p, 256, 256, sf));
+    auto expectDivision = [&](int value, int sf) {
+        ASSERT_TRUE(PP::DivC_16u_C1(S, p, value, D, p, 256, 256, sf));
         int s = std::clamp(sf, -40, 40);  // beyond, every result is 0 or saturated
         ExpectRegion(dst, [&](int x, int y) {
             auto n = (x + 256ULL * y) << std::max(-s, 0), d = (0ULL + value) << std::max(s, 0);
             auto q = n / d, r = n % d;
             return std::min(q + (2 * r > d || (2 * r == d && (q & 1))), 65535ULL);
         });
+    };
+    const int cases[][2] = {{3, -5}, {65535, -16}, {5, -40}, {1, INT_MAX}, {2, INT_MIN}};
+    for (auto [value, sf] : cases) {
+        expectDivision(value, sf);
+        EXPECT_FALSE(PP::DivC_16u_C1(S, p, 0, D, p, 256, 256, sf));
+    }
+    // Divisors that are powers of two, odd, even and not, next to powers of two and at the
+    // ends of the range, also scaled past 2^16 where every quotient is 0 or 1.
+    for (int value : {1, 2, 3, 5, 7, 12, 16, 255, 256, 257, 4095, 32767, 32768, 32769, 65535}) {
+        for (int sf = 0; sf <= 17; ++sf) {
+            expectDivision(value, sf);
+        }
+    }
+    std::mt19937 rng(2);
+    for (int i = 0; i < 30; ++i) {
+        expectDivision(std::uniform_int_distribution<int>(3, 65535)(rng), 0);
     }
 }

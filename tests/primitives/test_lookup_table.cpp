@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <vector>
 
@@ -71,6 +72,75 @@ TEST(LookUpTable, PassThroughAtLastLevelAndTiesToEven) {
     EXPECT_FALSE(PP::LUT_16u_C1(src, 14, dst, 14, 7, 1, line, levels, 1) ||  // too few levels
                  PP::LUT_Linear_16u_C1R(src, 14, dst, 14, 7, 1, line, nullptr, 3));
     EXPECT_EQ(std::vector<int>(dst, dst + 7), (std::vector<int>{9, 0, 0, 1, 2, 14, 20}));
+}
+
+// The linear map by exact rational arithmetic: values[k] + (v - L[k]) * rise / run with the
+// fraction kept as a 128-bit numerator over run, rounded to nearest even, saturated.
+int ExactLinear(int v, const int* values, const int* L, int n, bool ascending) {
+    if (v < L[0] || v >= L[n - 1]) {
+        return v;
+    }
+    // The first bin holding v; with ascending levels, the last level at or below v opens it.
+    const int first = ascending ? int(std::upper_bound(L, L + n, v) - L) - 1 : 0;
+    for (int k = first; k + 1 < n; ++k) {
+        if (L[k] <= v && v < L[k + 1]) {
+            using i128 = __int128;
+            const i128 run = i128(L[k + 1]) - L[k], rise = i128(values[k + 1]) - values[k];
+            const i128 num = values[k] * run + (v - i128(L[k])) * rise;
+            i128 q = num / run, r = num % run;
+            if (r < 0) {  // C++ division truncates; make it the floor
+                q -= 1;
+                r += run;
+            }
+            q += 2 * r > run || (2 * r == run && (q & 1));
+            return int(std::clamp<i128>(q, 0, 65535));
+        }
+    }
+    return v;
+}
+
+// Every 16-bit value through the linear map, against the exact reference: narrow and wide
+// bins, powers of two and not, rising and falling lines, exact halves, saturation both
+// ways, and levels and values out to the int range.
+TEST(LookUpTable, LinearMapIsExactForEveryValue) {
+    std::vector<u16> src(65536), dst(65536);
+    for (int v = 0; v < 65536; ++v) {
+        src[v] = static_cast<u16>(v);
+    }
+    auto expectExact = [&](const std::vector<int>& values, const std::vector<int>& levels) {
+        const int n = int(levels.size());
+        const bool ascending = std::is_sorted(levels.begin(), levels.end());
+        ASSERT_TRUE(PP::LUT_Linear_16u_C1R(src.data(), 0, dst.data(), 0, 65536, 1, values.data(),
+                                           levels.data(), n));
+        for (int v = 0; v < 65536; ++v) {
+            ASSERT_EQ(dst[v], ExactLinear(v, values.data(), levels.data(), n, ascending))
+                << "at " << v;
+        }
+    };
+    std::mt19937 rng(35);
+    for (int width : {1, 2, 3, 7, 16, 17, 256, 4096, 65536, 100000}) {
+        for (int magnitude : {3, 1000, 70000, 1 << 24, INT_MAX}) {
+            std::uniform_int_distribution<int> any(-magnitude, magnitude);
+            std::vector<int> levels, values;
+            for (long long level = -width / 2; level <= 65536 + width; level += width) {
+                levels.push_back(int(level));
+                values.push_back(any(rng));
+            }
+            expectExact(values, levels);
+        }
+    }
+    // Halves of both parities on even runs, and a 16-wide ramp like the equalization's.
+    expectExact({1, 4, 7, 10, 13}, {0, 2, 4, 6, 65536});
+    std::vector<int> ramp(4097), at(4097);
+    for (int k = 0; k <= 4096; ++k) {
+        at[k] = 16 * k;
+        ramp[k] = 16 * (k * 3 / 2) - 8;
+    }
+    expectExact(ramp, at);
+    // The extremes of int, and overlapping bins where the first one wins.
+    expectExact({INT_MIN, INT_MAX, INT_MIN, 0}, {INT_MIN, 40000, INT_MAX, INT_MAX});
+    expectExact({INT_MAX, INT_MIN + 1, 70000, -5}, {-1, INT_MAX, 100, 30000});
+    expectExact({0, 65535, 5, 65535 * 2}, {1000, 60000, 500, 50000});
 }
 
 TEST(LookUpTable, PaletteCopiesBitsOfMaskedIndex) {
