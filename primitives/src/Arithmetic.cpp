@@ -13,9 +13,9 @@ enum class FloatOp { Add, Sub, Mul };
 
 // dst = second op first. This is IPP's operand order: Sub gives the second operand minus the
 // first, and the in-place forms pass their source-destination as the second operand.
-PP_MULTIVERSION void CombineFloats(FloatOp op, const float* first, int firstStep,
-                                   const float* second, int secondStep, float* dst, int dstStep,
-                                   int width, int height) {
+PP_MULTIVERSION_WIDE void CombineFloats(FloatOp op, const float* first, int firstStep,
+                                        const float* second, int secondStep, float* dst,
+                                        int dstStep, int width, int height) {
     auto combine = [&](auto f) {
         pp::CombinePixels(first, firstStep, second, secondStep, dst, dstStep, width, height, f);
     };
@@ -33,8 +33,9 @@ PP_MULTIVERSION void CombineFloats(FloatOp op, const float* first, int firstStep
 }
 
 // dst = src op value.
-PP_MULTIVERSION void CombineWithConstant(FloatOp op, const float* src, int srcStep, float value,
-                                         float* dst, int dstStep, int width, int height) {
+PP_MULTIVERSION_WIDE void CombineWithConstant(FloatOp op, const float* src, int srcStep,
+                                              float value, float* dst, int dstStep, int width,
+                                              int height) {
     auto map = [&](auto f) { pp::MapPixels(src, srcStep, dst, dstStep, width, height, f); };
     switch (op) {
         case FloatOp::Add:

@@ -10,8 +10,8 @@ namespace {
 using pp::RowAt;
 using pp::ValidImages;
 
-PP_MULTIVERSION void WordsToFloats(const unsigned short* src, int srcStep, float* dst, int dstStep,
-                                   int width, int height) {
+PP_MULTIVERSION_WIDE void WordsToFloats(const unsigned short* src, int srcStep, float* dst,
+                                        int dstStep, int width, int height) {
     pp::MapPixels(src, srcStep, dst, dstStep, width, height,
                   [](unsigned short v) { return static_cast<float>(v); });
 }
@@ -23,8 +23,8 @@ PP_MULTIVERSION void WordsToFloats(const unsigned short* src, int srcStep, float
 // arguments: with constants GCC splits the selects into branches and the loop no longer
 // vectorises; as written they become vector max and min, several times cheaper than the
 // general saturating cast.
-PP_MULTIVERSION void FloatsToWords(const float* src, int srcStep, unsigned short* dst, int dstStep,
-                                   int width, int height, float lo, float hi) {
+PP_MULTIVERSION_WIDE void FloatsToWords(const float* src, int srcStep, unsigned short* dst,
+                                        int dstStep, int width, int height, float lo, float hi) {
     pp::MapPixels(src, srcStep, dst, dstStep, width, height, [lo, hi](float v) {
         float clamped = v > lo ? v : lo;
         clamped = clamped < hi ? clamped : hi;

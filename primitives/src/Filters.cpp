@@ -12,16 +12,6 @@
 // separable filters work in the caller's buffer, the general filter on the stack.
 namespace {
 
-// The filters are bound by vector loads and stores, so besides the module's usual clones they
-// get one for processors with 512-bit vectors (half the instructions). Every clone does the
-// same operations in the same order, without contraction, so results do not depend on it.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && \
-    !defined(PIXELPRIMITIVES_NO_MULTIVERSION)
-#define FILTER_MULTIVERSION __attribute__((target_clones("arch=x86-64-v4", "avx2", "default")))
-#else
-#define FILTER_MULTIVERSION
-#endif
-
 // Adds weights[t] * inputs[t][x] to out[x] for t = 0, 1, ... in order. Taps are added four
 // per pass over the row, each pixel still adding them one after the other, so the result is
 // that of the plain tap-by-tap sum with a quarter of the traffic.
@@ -53,8 +43,8 @@ namespace {
 }
 
 // out[x] = sum over t of weights[t] * inputs[t][x], accumulated in float in order of t.
-FILTER_MULTIVERSION void WeightedSum(const float* const* inputs, const float* weights, int taps,
-                                     float* __restrict out, int width) {
+PP_MULTIVERSION_WIDE void WeightedSum(const float* const* inputs, const float* weights, int taps,
+                                      float* __restrict out, int width) {
     const float* a = inputs[0];
     const float wa = weights[0];
     for (int x = 0; x < width; ++x) {
@@ -64,8 +54,8 @@ FILTER_MULTIVERSION void WeightedSum(const float* const* inputs, const float* we
 }
 
 // Continues a weighted sum that WeightedSum began with earlier taps.
-FILTER_MULTIVERSION void AccumulateWeighted(const float* const* inputs, const float* weights,
-                                            int taps, float* __restrict out, int width) {
+PP_MULTIVERSION_WIDE void AccumulateWeighted(const float* const* inputs, const float* weights,
+                                             int taps, float* __restrict out, int width) {
     AddWeighted(inputs, weights, taps, out, width);
 }
 
@@ -140,21 +130,21 @@ template <typename Finish>
     }
 }
 
-FILTER_MULTIVERSION void SumRows(const float* const* inputs, int count, float* __restrict out,
-                                 int width) {
+PP_MULTIVERSION_WIDE void SumRows(const float* const* inputs, int count, float* __restrict out,
+                                  int width) {
     SumRowsThen(inputs, count, out, width, [](float sum) { return sum; });
 }
 
 // The sum times factor, rounded once more.
-FILTER_MULTIVERSION void SumRowsScaled(const float* const* inputs, int count, float* __restrict out,
-                                       int width, float factor) {
+PP_MULTIVERSION_WIDE void SumRowsScaled(const float* const* inputs, int count,
+                                        float* __restrict out, int width, float factor) {
     SumRowsThen(inputs, count, out, width, [factor](float sum) { return sum * factor; });
 }
 
 // The sum divided by divisor as a float division, correctly rounded, for the box filters'
 // means. (A double product with the reciprocal rounds the same but is slower here.)
-FILTER_MULTIVERSION void SumRowsDivided(const float* const* inputs, int count,
-                                        float* __restrict out, int width, int divisor) {
+PP_MULTIVERSION_WIDE void SumRowsDivided(const float* const* inputs, int count,
+                                         float* __restrict out, int width, int divisor) {
     const float d = static_cast<float>(divisor);
     SumRowsThen(inputs, count, out, width, [d](float sum) { return sum / d; });
 }
@@ -179,9 +169,9 @@ template <int N>
     }
 }
 
-FILTER_MULTIVERSION void ColumnSumsPair(const float* const* rows, int count,
-                                        float* __restrict upper, float* __restrict lower,
-                                        int width) {
+PP_MULTIVERSION_WIDE void ColumnSumsPair(const float* const* rows, int count,
+                                         float* __restrict upper, float* __restrict lower,
+                                         int width) {
     switch (count) {
         case 2:
             return PairFixed<2>(rows, upper, lower, width);
