@@ -1,6 +1,6 @@
 #!/bin/sh
 # Builds the benchmarks in Release, runs them single-threaded and then with the default thread
-# count, and prints the two ratio tables.
+# count, and prints the two ratio tables (the raw results are in the build folder).
 # Usage: bench/run.sh [build-dir] [extra benchmark arguments, e.g. --benchmark_filter=DDE]
 set -eu
 
@@ -23,7 +23,8 @@ for threads in single default; do
     "$build/bench/soloma_bench" $extra \
         --benchmark_repetitions=5 \
         --benchmark_min_time=0.2 \
-        --benchmark_out="$build/bench_$threads.json" --benchmark_out_format=json "$@" >/dev/null
+        --benchmark_out="$build/bench_$threads.json" --benchmark_out_format=json "$@" \
+        >"$build/bench_$threads.log" 2>&1
     python3 "$here/ratios.py" "$build/bench_$threads.json" || status=1
 done
 exit $status
