@@ -44,11 +44,26 @@ bool SingleThreaded();
 // Counts bytes processed as two bytes per pixel of the frame.
 void SetBytes(benchmark::State& state, const Frame& frame);
 
-// Steady-state allocation check: take a mark after the warm-up call and before the timed loop,
-// then report. Counts the primitives module's allocations and every operator new of the
-// process; any allocation sets the counter "allocations_after_first" and fails the case.
+// Steady-state allocation check (TimeSteadyState does it all): take a mark after the warm-up
+// call and before the timed loop, then report. Counts the primitives module's allocations and every
+// operator new of the process; any allocation sets the counter "allocations_after_first" and fails
+// the case.
 long long AllocationMark();
 void ReportAllocations(benchmark::State& state, long long mark);
+
+// Times call() as a stream of frames: one call first, which may allocate its buffers, then the
+// timed calls, which must not allocate. Bytes are counted as the frame's pixels.
+template <typename Call>
+void TimeSteadyState(benchmark::State& state, const Frame& frame, Call call) {
+    call();
+    const long long mark = AllocationMark();
+    for (auto _ : state) {
+        call();
+        benchmark::ClobberMemory();
+    }
+    ReportAllocations(state, mark);
+    SetBytes(state, frame);
+}
 
 #ifdef SOLOMA_BENCH_OPENCV
 // A CV_16U view of the frame (no copy).

@@ -23,14 +23,7 @@ void Create(benchmark::State& state, const BenchInput* in) {
         dde.Create(src.Data(), src.Pitch(), dst.Data(), dst.Pitch(), kGain, src.Width(),
                    src.Height());
     };
-    run();  // allocates the buffers; no later call at this size may
-    const long long mark = AllocationMark();
-    for (auto _ : state) {
-        run();
-        benchmark::ClobberMemory();
-    }
-    ReportAllocations(state, mark);
-    SetBytes(state, src);
+    TimeSteadyState(state, src, run);
 }
 
 #ifdef SOLOMA_BENCH_OPENCV

@@ -37,14 +37,7 @@ void Accumulate(benchmark::State& state, const BenchInput* in, Update update) {
                 break;
         }
     };
-    run();
-    const long long mark = AllocationMark();
-    for (auto _ : state) {
-        run();
-        benchmark::ClobberMemory();
-    }
-    ReportAllocations(state, mark);
-    SetBytes(state, f);
+    TimeSteadyState(state, f, run);
 }
 
 void AddFromLut(benchmark::State& state, const BenchInput* in) {

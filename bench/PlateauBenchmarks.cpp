@@ -33,14 +33,7 @@ void Create(benchmark::State& state, const BenchInput* in) {
                            src.Height(), kLinearPercent, limit);
         }
     };
-    run();  // allocates the buffers; no later call at this size may
-    const long long mark = AllocationMark();
-    for (auto _ : state) {
-        run();
-        benchmark::ClobberMemory();
-    }
-    ReportAllocations(state, mark);
-    SetBytes(state, src);
+    TimeSteadyState(state, src, run);
 }
 
 #ifdef SOLOMA_BENCH_OPENCV

@@ -49,14 +49,8 @@ void Measure(benchmark::State& state, const BenchInput* in, bool useSignal) {
                                          table.entries.data(), table.low, table.high, statistics,
                                          useSignal);
     };
-    run();
-    const long long mark = AllocationMark();
-    for (auto _ : state) {
-        run();
-        benchmark::DoNotOptimize(statistics);
-    }
-    ReportAllocations(state, mark);
-    SetBytes(state, f);
+    // The results land in memory the benchmark keeps, so the calls cannot be dropped.
+    TimeSteadyState(state, f, run);
 }
 
 void CalculateSignal(benchmark::State& state, const BenchInput* in) {
@@ -78,15 +72,8 @@ void HistogramLimits(benchmark::State& state, const BenchInput* in) {
                                                         levels.data(), kLevels, 0, 65536, 0, 0,
                                                         f.Width(), f.Height(), kCut, kCut, lo, hi);
     };
-    run();
-    const long long mark = AllocationMark();
-    for (auto _ : state) {
-        run();
-        benchmark::DoNotOptimize(lo);
-        benchmark::DoNotOptimize(hi);
-    }
-    ReportAllocations(state, mark);
-    SetBytes(state, f);
+    // The results land in memory the benchmark keeps, so the calls cannot be dropped.
+    TimeSteadyState(state, f, run);
 }
 
 void FillFromLut(benchmark::State& state, const BenchInput* in) {
@@ -101,14 +88,7 @@ void FillFromLut(benchmark::State& state, const BenchInput* in) {
         RadiometricStatistics::FillFromLUT(f.Data(), f.Pitch(), dst.data(), dstStep, lut.data(),
                                            f.Width(), f.Height());
     };
-    run();
-    const long long mark = AllocationMark();
-    for (auto _ : state) {
-        run();
-        benchmark::ClobberMemory();
-    }
-    ReportAllocations(state, mark);
-    SetBytes(state, f);
+    TimeSteadyState(state, f, run);
 }
 
 // The bytes FillFromLUT writes, copied: a float image of the frame's size.
