@@ -1,6 +1,7 @@
 #include <Varnik/Soloma/ImageProcessing/DDE.h>
 
 #include "frame/Parallel.h"
+#include "frame/Rows.h"
 
 #include <algorithm>
 #include <cmath>
@@ -13,14 +14,6 @@ namespace Varnik {
 namespace Soloma {
 namespace ImageProcessing {
 namespace {
-
-// The two passes are the library's heaviest loops: compile them for AVX2 and for baseline
-// x86-64 and let the loader pick.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-#define DDE_MULTIVERSION __attribute__((target_clones("avx2", "default")))
-#else
-#define DDE_MULTIVERSION
-#endif
 
 // The largest kernel side whose table size, side², still fits an int.
 constexpr int kMaxKernelSize = 46340;
@@ -42,13 +35,6 @@ constexpr int kOffsetsPerPart = kScratch - kTile + 1;  // column offsets one seg
 
 inline int RoundUp(int n, int multiple) {
     return (n + multiple - 1) / multiple * multiple;
-}
-
-template <typename T>
-inline T* RowAt(T* image, int step, int y) {
-    using Byte = std::conditional_t<std::is_const<T>::value, const unsigned char, unsigned char>;
-    return reinterpret_cast<T*>(reinterpret_cast<Byte*>(image) +
-                                static_cast<std::ptrdiff_t>(step) * y);
 }
 
 // Columns first .. first + count - 1 of a row as floats; columns outside the row repeat its
@@ -184,10 +170,10 @@ inline void AddBlurTaps(const WindowPart& part, int i0, float* __restrict sum) {
 }
 
 // Pass 1 for row y.
-DDE_MULTIVERSION void BilateralRow(const unsigned short* src, int srcStep, float* baseRow,
-                                   float* detailRow, const float* kernel, int radius,
-                                   float invThreshold, float threshold, float detailGain, int width,
-                                   int height, int y) {
+SOLOMA_MULTIVERSION void BilateralRow(const unsigned short* src, int srcStep, float* baseRow,
+                                      float* detailRow, const float* kernel, int radius,
+                                      float invThreshold, float threshold, float detailGain,
+                                      int width, int height, int y) {
     alignas(32) float centre[kTile];
     alignas(32) float sumW[kTile];
     alignas(32) float sumWV[kTile];
@@ -217,9 +203,9 @@ DDE_MULTIVERSION void BilateralRow(const unsigned short* src, int srcStep, float
 }
 
 // Pass 2 for row y.
-DDE_MULTIVERSION void RecombineRow(const float* base, int baseStep, const float* detailRow,
-                                   unsigned short* dstRow, const float* kernel, int radius,
-                                   float baseSharpen, int width, int height, int y) {
+SOLOMA_MULTIVERSION void RecombineRow(const float* base, int baseStep, const float* detailRow,
+                                      unsigned short* dstRow, const float* kernel, int radius,
+                                      float baseSharpen, int width, int height, int y) {
     alignas(32) float blur[kTile];
     alignas(32) float scratch[kScratch];
     const float* baseRow = RowAt(base, baseStep, y);

@@ -4,29 +4,14 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <type_traits>
 
 #include "frame/Parallel.h"
-
-// Row kernels are compiled for AVX2 and baseline x86-64 and picked at load time: AVX2 brings
-// the gather that the table look-up needs to vectorise.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-#define SOLOMA_MULTIVERSION __attribute__((target_clones("avx2", "default")))
-#else
-#define SOLOMA_MULTIVERSION
-#endif
+#include "frame/Rows.h"
 
 namespace Varnik {
 namespace Soloma {
 namespace ImageProcessing {
 namespace {
-
-template <typename T>
-T* RowAt(T* base, int pitch, int y) {
-    using Byte = std::conditional_t<std::is_const_v<T>, const unsigned char, unsigned char>;
-    return reinterpret_cast<T*>(reinterpret_cast<Byte*>(base) +
-                                static_cast<std::ptrdiff_t>(pitch) * y);
-}
 
 // The three updates, each in its documented order. The products are separate statements of
 // float type and the build does not contract, so no fused multiply-add can form.

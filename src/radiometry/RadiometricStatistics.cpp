@@ -3,19 +3,12 @@
 #include <PixelPrimitives/PixelPrimitives.h>
 
 #include "frame/Parallel.h"
+#include "frame/Rows.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <limits>
-#include <type_traits>
-
-// Hot row loops are compiled for AVX2 and for baseline x86-64; the loader picks one.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-#define RADIOMETRY_MULTIVERSION __attribute__((target_clones("avx2", "default")))
-#else
-#define RADIOMETRY_MULTIVERSION
-#endif
 
 namespace Varnik {
 namespace Soloma {
@@ -34,13 +27,6 @@ constexpr double kNoMinimum = 2147483647.0;
 constexpr double kNoMaximum = -2147483648.0;
 constexpr int kNoMinimumPosition = std::numeric_limits<int>::max();
 constexpr int kNoMaximumPosition = std::numeric_limits<int>::min();
-
-template <typename T>
-T* RowAt(T* image, int step, int y) {
-    using Byte = std::conditional_t<std::is_const<T>::value, const unsigned char, unsigned char>;
-    return reinterpret_cast<T*>(reinterpret_cast<Byte*>(image) +
-                                static_cast<std::ptrdiff_t>(step) * y);
-}
 
 const u16* RegionStart(const u16* image, int step, int y, int x) {
     return RowAt(image, step, y) + x;
@@ -105,7 +91,7 @@ struct RowSummary {
 // Sums and extremes of one row's kelvin values, as one vector loop. The sums' order of
 // addition follows the vector lanes; a NaN among the values makes the sum NaN, which tells
 // the caller that lo and hi cannot be trusted.
-RADIOMETRY_MULTIVERSION RowSummary SummariseRow(const u16* row, int width, KelvinLookup lookup) {
+SOLOMA_MULTIVERSION RowSummary SummariseRow(const u16* row, int width, KelvinLookup lookup) {
     double sum = 0.0;
     double squares = 0.0;
     float lo = std::numeric_limits<float>::infinity();
@@ -138,8 +124,8 @@ void ScanRowExtremes(const u16* row, int width, int x, int y, KelvinLookup looku
     }
 }
 
-RADIOMETRY_MULTIVERSION void FillRowFromLut(const u16* __restrict src, float* __restrict dst,
-                                            const float* __restrict lut, int width) {
+SOLOMA_MULTIVERSION void FillRowFromLut(const u16* __restrict src, float* __restrict dst,
+                                        const float* __restrict lut, int width) {
     for (int i = 0; i < width; ++i) {
         dst[i] = lut[static_cast<int>(src[i])];
     }
