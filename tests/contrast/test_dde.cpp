@@ -40,16 +40,6 @@ std::vector<float> GaussianTable(int kernelSize, float sigma) {
     return table;
 }
 
-std::vector<int> Pixels(const Frame& image) {
-    std::vector<int> pixels;
-    for (int y = 0; y < image.Height(); ++y) {
-        for (int x = 0; x < image.Width(); ++x) {
-            pixels.push_back(image.At(x, y));
-        }
-    }
-    return pixels;
-}
-
 // Both passes pixel by pixel, straight from their description: clamped neighbours, window
 // order dy then dx, single precision.
 std::vector<int> Reference(const Frame& src, const std::vector<float>& table, float baseSharpen,

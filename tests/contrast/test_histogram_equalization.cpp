@@ -17,16 +17,6 @@ namespace {
 
 using Frame = TestImage<unsigned short>;
 
-std::vector<int> Pixels(const Frame& image) {
-    std::vector<int> pixels;
-    for (int y = 0; y < image.Height(); ++y) {
-        for (int x = 0; x < image.Width(); ++x) {
-            pixels.push_back(image.At(x, y));
-        }
-    }
-    return pixels;
-}
-
 // Straightforward model of the mapping: 4096 even bins between the frame's minimum and
 // maximum (the remainder widening the first bins), cumulative fractions in single precision,
 // output trunc((maximum - 1) * fraction); the maximum itself passes through.

@@ -19,16 +19,6 @@ namespace {
 
 using Frame = TestImage<unsigned short>;
 
-std::vector<int> Pixels(const Frame& image) {
-    std::vector<int> pixels;
-    for (int y = 0; y < image.Height(); ++y) {
-        for (int x = 0; x < image.Width(); ++x) {
-            pixels.push_back(image.At(x, y));
-        }
-    }
-    return pixels;
-}
-
 Frame RandomFrame(int width, int height, int lo, int hi, unsigned seed) {
     std::mt19937 rng(seed);
     Frame frame(width, height);

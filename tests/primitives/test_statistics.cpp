@@ -13,7 +13,7 @@ using u16 = unsigned short;
 
 // The region's pixels in row-major order, the order that decides ties.
 template <typename T>
-std::vector<double> Pixels(const TestImage<T>& image) {
+std::vector<double> AsDoubles(const TestImage<T>& image) {
     std::vector<double> pixels;
     for (int y = 0; y < image.Height(); ++y) {
         pixels.insert(pixels.end(), image.Pixel(0, y), image.Pixel(image.Width(), y));
@@ -31,7 +31,7 @@ TEST(Statistics, MatchReferenceOnRandomImages) {
         for (double top : {3.0, 65535.0}) {
             TestImage<u16> img(w, h);
             img.FillRandom(rng, 0, top);
-            const std::vector<double> v = Pixels(img);
+            const std::vector<double> v = AsDoubles(img);
             const int minAt = std::min_element(v.begin(), v.end()) - v.begin();
             const int maxAt = std::max_element(v.begin(), v.end()) - v.begin();
             const double n = v.size(), sum = std::accumulate(v.begin(), v.end(), 0.0);
@@ -51,13 +51,13 @@ TEST(Statistics, MatchReferenceOnRandomImages) {
         }
         TestImage<float> img(w, h);
         img.FillRandom(rng, -1000.0, 1000.0);
-        std::vector<double> v = Pixels(img);
+        std::vector<double> v = AsDoubles(img);
         const long double sum = std::accumulate(v.begin(), v.end(), 0.0L);
         ASSERT_TRUE(PP::Sum_32f_C1R(img.Data(), img.Pitch(), w, h, &total, false) &&
                     PP::Mean_32f_C1R(img.Data(), img.Pitch(), w, h, &mean, true));
         EXPECT_TRUE(std::abs(total - sum) < 1e-9 && std::abs(mean - sum / v.size()) < 1e-12);
         img.Fill([&](int x, int y) { return (x + y * w) % 3 == 1 ? NAN : img.At(x, y); });
-        v = Pixels(img);
+        v = AsDoubles(img);
         v.erase(std::remove_if(v.begin(), v.end(), [](auto x) { return std::isnan(x); }), v.end());
         float lo = 0, hi = 0, top = 0;
         ASSERT_TRUE(PP::MinMax_32f_C1(img.Data(), img.Pitch(), w, h, &lo, &hi) &&

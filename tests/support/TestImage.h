@@ -105,6 +105,18 @@ private:
     std::vector<unsigned char> pristine_;
 };
 
+// The region's pixels in row-major order, as ints, for comparing whole images.
+template <typename T>
+std::vector<int> Pixels(const TestImage<T>& image) {
+    std::vector<int> pixels;
+    for (int y = 0; y < image.Height(); ++y) {
+        for (int x = 0; x < image.Width(); ++x) {
+            pixels.push_back(static_cast<int>(image.At(x, y)));
+        }
+    }
+    return pixels;
+}
+
 // The region shapes every primitive is checked on: odd sizes, a single pixel, one row, one
 // column and a frame-sized region.
 struct RegionSize {
