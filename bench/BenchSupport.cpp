@@ -194,6 +194,20 @@ void ReportAllocations(benchmark::State& state, long long mark) {
 cv::Mat AsMat(const Frame& frame) {
     return cv::Mat(frame.Height(), frame.Width(), CV_16U, frame.Data(), frame.Pitch());
 }
+
+void TimeCvCalcHist(benchmark::State& state, const Frame& frame, float lower, float upper) {
+    const cv::Mat src = AsMat(frame);
+    const int channels[] = {0};
+    const int histSize[] = {4096};
+    const float range[] = {lower, upper};
+    const float* ranges[] = {range};
+    cv::Mat hist;
+    for (auto _ : state) {
+        cv::calcHist(&src, 1, channels, cv::Mat(), hist, 1, histSize, ranges, true, false);
+        benchmark::ClobberMemory();
+    }
+    SetBytes(state, frame);
+}
 #endif
 
 int main(int argc, char** argv) {

@@ -68,6 +68,9 @@ void TimeSteadyState(benchmark::State& state, const Frame& frame, Call call) {
 #ifdef SOLOMA_BENCH_OPENCV
 // A CV_16U view of the frame (no copy).
 cv::Mat AsMat(const Frame& frame);
+
+// Times cv::calcHist of the frame with 4096 uniform bins over [lower, upper).
+void TimeCvCalcHist(benchmark::State& state, const Frame& frame, float lower, float upper);
 #endif
 
 // The floors every ratio table may use, registered once per input by main():

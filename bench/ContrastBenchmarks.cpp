@@ -101,17 +101,7 @@ void CvMinMaxLoc(benchmark::State& state, const BenchInput* in) {
 // Uniform bins over [min, max): upper exclusive like ours, so pixels at the maximum are
 // counted nowhere in either.
 void CvCalcHist(benchmark::State& state, const BenchInput* in) {
-    const cv::Mat src = AsMat(*in->frame);
-    const int channels[] = {0};
-    const int histSize[] = {kBins};
-    const float range[] = {static_cast<float>(in->min), static_cast<float>(in->max)};
-    const float* ranges[] = {range};
-    cv::Mat hist;
-    for (auto _ : state) {
-        cv::calcHist(&src, 1, channels, cv::Mat(), hist, 1, histSize, ranges, true, false);
-        benchmark::ClobberMemory();
-    }
-    SetBytes(state, *in->frame);
+    TimeCvCalcHist(state, *in->frame, in->min, in->max);
 }
 #endif
 

@@ -40,18 +40,8 @@ void Create(benchmark::State& state, const BenchInput* in) {
 // 4096 uniform bins over what each family histograms: the whole 16-bit range, or the window.
 template <bool Windowed>
 void CvCalcHist(benchmark::State& state, const BenchInput* in) {
-    const cv::Mat src = AsMat(*in->frame);
-    const int channels[] = {0};
-    const int histSize[] = {kBins};
-    const float range[] = {Windowed ? static_cast<float>(in->min) : 0.0f,
-                           Windowed ? static_cast<float>(in->max) + 1.0f : 65536.0f};
-    const float* ranges[] = {range};
-    cv::Mat hist;
-    for (auto _ : state) {
-        cv::calcHist(&src, 1, channels, cv::Mat(), hist, 1, histSize, ranges, true, false);
-        benchmark::ClobberMemory();
-    }
-    SetBytes(state, *in->frame);
+    TimeCvCalcHist(state, *in->frame, Windowed ? static_cast<float>(in->min) : 0.0f,
+                   Windowed ? static_cast<float>(in->max) + 1.0f : 65536.0f);
 }
 #endif
 

@@ -94,13 +94,6 @@ std::vector<int> Reference(const Frame& src, const std::vector<float>& table, fl
     return out;
 }
 
-Frame RandomFrame(int width, int height, int lo, int hi, unsigned seed) {
-    std::mt19937 rng(seed);
-    Frame frame(width, height);
-    frame.FillRandom(rng, lo, hi);
-    return frame;
-}
-
 std::vector<int> Enhance(DDE& dde, const Frame& src, float baseSharpen, float detailGain) {
     Frame dst(src.Width(), src.Height());
     dde.Create(src.Data(), src.Pitch(), dst.Data(), dst.Pitch(), baseSharpen, detailGain,

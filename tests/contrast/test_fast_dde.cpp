@@ -18,13 +18,6 @@ namespace {
 
 using Frame = TestImage<unsigned short>;
 
-Frame RandomFrame(int width, int height, int lo, int hi, unsigned seed) {
-    std::mt19937 rng(seed);
-    Frame frame(width, height);
-    frame.FillRandom(rng, lo, hi);
-    return frame;
-}
-
 Frame Enhance(FastDDE& dde, Frame& src, float gain) {
     Frame dst(src.Width(), src.Height());
     dde.Create(src.Data(), src.Pitch(), dst.Data(), dst.Pitch(), gain, src.Width(), src.Height());

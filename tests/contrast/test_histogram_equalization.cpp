@@ -50,13 +50,6 @@ std::vector<int> Reference(std::vector<int> pixels) {
     return pixels;
 }
 
-Frame RandomFrame(int width, int height, int lo, int hi, unsigned seed) {
-    std::mt19937 rng(seed);
-    Frame frame(width, height);
-    frame.FillRandom(rng, lo, hi);
-    return frame;
-}
-
 }  // namespace
 
 TEST(HistogramEqualization, MatchesReferenceOnRandomFrames) {

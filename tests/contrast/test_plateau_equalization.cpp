@@ -19,13 +19,6 @@ namespace {
 
 using Frame = TestImage<unsigned short>;
 
-Frame RandomFrame(int width, int height, int lo, int hi, unsigned seed) {
-    std::mt19937 rng(seed);
-    Frame frame(width, height);
-    frame.FillRandom(rng, lo, hi);
-    return frame;
-}
-
 // The parameters of one call; a window with hi < 0 selects the full-range family.
 struct Params {
     float linearPercent, limit;

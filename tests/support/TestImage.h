@@ -105,6 +105,14 @@ private:
     std::vector<unsigned char> pristine_;
 };
 
+// A width x height 16-bit frame of uniform random values in [lo, hi], the same for one seed.
+inline TestImage<unsigned short> RandomFrame(int width, int height, int lo, int hi, unsigned seed) {
+    std::mt19937 rng(seed);
+    TestImage<unsigned short> frame(width, height);
+    frame.FillRandom(rng, lo, hi);
+    return frame;
+}
+
 // The region's pixels in row-major order, as ints, for comparing whole images.
 template <typename T>
 std::vector<int> Pixels(const TestImage<T>& image) {
