@@ -15,7 +15,6 @@ using Varnik::Soloma::ImageProcessing::PlateauEqualization;
 // The command-line tool's defaults.
 constexpr float kLinearPercent = 10.0f;
 constexpr int kPixelsPerPlateauCount = 1024;
-constexpr int kBins = 4096;
 
 // Frame after frame through one processor, so that the damping runs as in a stream.
 template <bool Windowed>
