@@ -39,6 +39,12 @@ int ReportFailure(const std::string& message) {
     return kExitFailure;
 }
 
+int ReportBadValue(const std::string& command, const std::string& message) {
+    std::fprintf(stderr, "soloma %s: %s\nRun 'soloma %s --help' for the options.\n",
+                 command.c_str(), message.c_str(), command.c_str());
+    return kExitUsage;
+}
+
 OptionInfo InputOption() {
     return {"input", "FILE",
             "16-bit grayscale PNG (default: a built-in synthetic " +
@@ -62,6 +68,11 @@ bool LoadInputFrame(const Options& options, InputFrame* frame, std::string* erro
     return true;
 }
 
+OptionInfo OutputOption(const std::string& defaultOutput) {
+    return {"output", "FILE",
+            "16-bit result (default: " + defaultOutput + "), with <stem>_preview.png beside it"};
+}
+
 bool PlanOutputs(const std::string& output, const InputFrame& input, OutputFiles* files,
                  std::string* error) {
     files->frame = output;
@@ -76,6 +87,17 @@ bool PlanOutputs(const std::string& output, const InputFrame& input, OutputFiles
     return true;
 }
 
+bool LoadInputAndPlanOutputs(const Options& options, const std::string& defaultOutput,
+                             InputFrame* input, OutputFiles* outputs, int* exitCode) {
+    std::string error;
+    if (!LoadInputFrame(options, input, &error) ||
+        !PlanOutputs(options.Get("output", defaultOutput), *input, outputs, &error)) {
+        *exitCode = ReportFailure(error);
+        return false;
+    }
+    return true;
+}
+
 bool WriteResult(const OutputFiles& files, const Gray16Image& result, std::string* error) {
     return CreateParentDirectory(files.frame, error) &&
            WriteGray16Png(files.frame, result, error) &&
@@ -84,6 +106,38 @@ bool WriteResult(const OutputFiles& files, const Gray16Image& result, std::strin
 
 void PrintReportLine(const char* label, const std::string& text) {
     std::printf("  %-13s %s\n", label, text.c_str());
+}
+
+void PrintReportHeader(const std::string& title, const InputFrame& input) {
+    std::printf("%s\n", title.c_str());
+    PrintReportLine("input", input.description);
+}
+
+std::string DescribeRange(const ValueRange& range) {
+    return "min " + std::to_string(range.min) + ", max " + std::to_string(range.max);
+}
+
+int FinishImageCommand(const InputFrame& input, const OutputFiles& outputs,
+                       const Gray16Image& result, const ImageReport& report) {
+    std::string error;
+    if (!WriteResult(outputs, result, &error)) {
+        return ReportFailure(error);
+    }
+    const Gray16Image& source = input.image;
+    char time[160];
+    std::snprintf(time, sizeof time, "%.3f ms in %s", report.milliseconds,
+                  report.timedCall.c_str());
+    PrintReportHeader(report.title, input);
+    PrintReportLine("size", std::to_string(source.width) + " x " + std::to_string(source.height));
+    for (const ReportLine& line : report.extraLines) {
+        PrintReportLine(line.label, line.text);
+    }
+    PrintReportLine("input range", DescribeRange(FindRange(source)));
+    PrintReportLine("output range", DescribeRange(FindRange(result)));
+    PrintReportLine("time", time);
+    PrintReportLine("wrote", outputs.frame + " (16-bit grayscale)");
+    PrintReportLine("wrote", outputs.preview + " (8-bit preview, output min..max -> 0..255)");
+    return kExitSuccess;
 }
 
 }  // namespace Varnik::Soloma::Cli

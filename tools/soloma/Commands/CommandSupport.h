@@ -3,6 +3,7 @@
 #include "../Image.h"
 #include "../Options.h"
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,10 @@ bool ParseCommandLine(const CommandUsage& usage, const std::vector<std::string>&
 // Prints "soloma: <message>" as one line on stderr and returns kExitFailure.
 int ReportFailure(const std::string& message);
 
+// A value the command cannot use: "soloma <command>: <message>" and a pointer to the help on
+// stderr. Returns kExitUsage.
+int ReportBadValue(const std::string& command, const std::string& message);
+
 // The frame a command works on.
 struct InputFrame {
     Gray16Image image;
@@ -49,14 +54,58 @@ struct OutputFiles {
     std::string preview;
 };
 
+// The standard --output option of a command that writes one frame.
+OptionInfo OutputOption(const std::string& defaultOutput);
+
 // Works out the output files for `output` and refuses any that would overwrite the input.
 bool PlanOutputs(const std::string& output, const InputFrame& input, OutputFiles* files,
                  std::string* error);
 
+// LoadInputFrame, then PlanOutputs for --output or, when absent, `defaultOutput`. On a failure
+// has reported it and returns false with *exitCode set to kExitFailure.
+bool LoadInputAndPlanOutputs(const Options& options, const std::string& defaultOutput,
+                             InputFrame* input, OutputFiles* outputs, int* exitCode);
+
 // Creates the output folder if missing and writes the frame and its preview.
 bool WriteResult(const OutputFiles& files, const Gray16Image& result, std::string* error);
 
+// Runs `work` once and returns how long it took, in milliseconds of the steady clock.
+template <typename Work>
+double TimeMilliseconds(Work work) {
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    const std::chrono::duration<double, std::milli> elapsed =
+        std::chrono::steady_clock::now() - start;
+    return elapsed.count();
+}
+
 // One aligned line of a command's report on stdout: "  label     text".
 void PrintReportLine(const char* label, const std::string& text);
+
+// The first lines of every report: its title, e.g. "soloma dde: detail enhancement", and the
+// input.
+void PrintReportHeader(const std::string& title, const InputFrame& input);
+
+// "min 12, max 345".
+std::string DescribeRange(const ValueRange& range);
+
+struct ReportLine {
+    const char* label;
+    std::string text;
+};
+
+// What an image command tells about its run beyond what all of them report.
+struct ImageReport {
+    std::string title;
+    std::vector<ReportLine> extraLines;  // the command's own, e.g. its settings
+    std::string timedCall;               // what the time was spent in, e.g. "DDE::Create"
+    double milliseconds = 0.0;
+};
+
+// The common end of a command that makes one frame: writes `result` and prints the report
+// (header, size, the extra lines, input and output ranges, time, files written). Returns the
+// exit code.
+int FinishImageCommand(const InputFrame& input, const OutputFiles& outputs,
+                       const Gray16Image& result, const ImageReport& report);
 
 }  // namespace Varnik::Soloma::Cli

@@ -1,5 +1,6 @@
 #include "CommandSupport.h"
 #include "Commands.h"
+#include "NumberOptions.h"
 #include "RegionOption.h"
 
 #include <Varnik/Soloma/ImageProcessing.h>
@@ -13,7 +14,7 @@ namespace {
 constexpr int kLowerLevel = 0;
 constexpr int kUpperLevel = 65536;
 const char* const kDefaultFractions = "0.01,0.01";
-const char* const kDefaultBins = "4096";
+const int kDefaultBins = 4096;
 
 CommandUsage LimitsUsage() {
     return {"limits",
@@ -28,14 +29,14 @@ CommandUsage LimitsUsage() {
                           "limit (default: ") +
                   kDefaultFractions + ")"},
              {"bins", "N",
-              std::string("histogram bins over 0..65536, 1..65536 (default: ") + kDefaultBins +
+              "histogram bins over 0..65536, 1..65536 (default: " + std::to_string(kDefaultBins) +
                   "); the limits are bin edges"}}};
 }
 
 bool ParseFractions(const std::string& text, double* low, double* high) {
     const std::vector<std::string> parts = SplitList(text, ',');
-    return parts.size() == 2 && ParseNumber(parts[0], low) && ParseNumber(parts[1], high) &&
-           *low >= 0.0 && *low <= 1.0 && *high >= 0.0 && *high <= 1.0;
+    return parts.size() == 2 && ParseNumber(parts[0], 0.0, 1.0, low) &&
+           ParseNumber(parts[1], 0.0, 1.0, high);
 }
 
 }  // namespace
@@ -51,22 +52,17 @@ int RunLimits(const std::vector<std::string>& args) {
     double highFraction = 0.0;
     const std::string fractions = options.Get("fractions", kDefaultFractions);
     if (!ParseFractions(fractions, &lowFraction, &highFraction)) {
-        return ReportBadValue(
-            "limits", "--fractions '" + fractions + "' is not LOW,HIGH with both between 0 and 1");
+        return ReportBadValue(usage.name, "--fractions '" + fractions +
+                                              "' is not LOW,HIGH with both between 0 and 1");
     }
-    int bins = 0;
-    const std::string binsText = options.Get("bins", kDefaultBins);
-    if (!ParseInteger(binsText, 1, 65536, &bins)) {
-        return ReportBadValue("limits", "--bins '" + binsText + "' is not a count from 1 to 65536");
+    int bins = kDefaultBins;
+    if (!ReadIntegerOption(usage.name, options, "bins", 1, 65536, &bins)) {
+        return kExitUsage;
     }
     InputFrame input;
-    std::string error;
-    if (!LoadInputFrame(options, &input, &error)) {
-        return ReportFailure(error);
-    }
     Region region;
-    if (!ReadRegion(options, input.image, &region, &error)) {
-        return ReportBadValue("limits", error);
+    if (!LoadInputAndRegion(usage.name, options, &input, &region, &exitCode)) {
+        return exitCode;
     }
 
     const Gray16Image& frame = input.image;
@@ -82,8 +78,7 @@ int RunLimits(const std::vector<std::string>& args) {
     char cut[96];
     std::snprintf(cut, sizeof cut, "%g of the pixels below the lower limit, %g above the upper",
                   lowFraction, highFraction);
-    std::printf("soloma limits: display limits from the histogram of a region\n");
-    PrintReportLine("input", input.description);
+    PrintReportHeader("soloma limits: display limits from the histogram of a region", input);
     PrintReportLine("region", DescribeRegion(region));
     PrintReportLine("histogram", std::to_string(bins) + " bins over " +
                                      std::to_string(kLowerLevel) + ".." +

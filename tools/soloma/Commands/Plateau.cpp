@@ -1,5 +1,6 @@
 #include "CommandSupport.h"
 #include "Commands.h"
+#include "NumberOptions.h"
 
 #include "../Paths.h"
 #include "../PngIo.h"
@@ -7,10 +8,7 @@
 #include <Varnik/Soloma/ImageProcessing.h>
 
 #include <algorithm>
-#include <chrono>
-#include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
@@ -53,62 +51,38 @@ struct Settings {
     int rangeMax = 0;
 };
 
-bool ParseNumber(const std::string& text, double lo, double hi, double* value) {
-    char* end = nullptr;
-    *value = std::strtod(text.c_str(), &end);
-    return !text.empty() && *end == '\0' && std::isfinite(*value) && *value >= lo && *value <= hi;
-}
-
 bool ParseWindow(const std::string& text, Settings* settings) {
-    const std::size_t comma = text.find(',');
-    double lo = 0.0;
-    double hi = 0.0;
-    if (comma == std::string::npos || !ParseNumber(text.substr(0, comma), 0, 65535, &lo) ||
-        !ParseNumber(text.substr(comma + 1), 0, 65535, &hi) || lo != std::floor(lo) ||
-        hi != std::floor(hi) || lo > hi) {
+    const std::vector<std::string> ends = SplitList(text, ',');
+    int lo = 0;
+    int hi = 0;
+    if (ends.size() != 2 || !ParseInteger(ends[0], 0, 65535, &lo) ||
+        !ParseInteger(ends[1], 0, 65535, &hi) || lo > hi) {
         return false;
     }
     settings->windowed = true;
-    settings->rangeMin = static_cast<int>(lo);
-    settings->rangeMax = static_cast<int>(hi);
+    settings->rangeMin = lo;
+    settings->rangeMax = hi;
     return true;
 }
 
-// Reads the numeric options; on a mistake prints it and returns false.
-bool ReadSettings(const CommandUsage& usage, const Options& options, Settings* settings) {
-    struct Number {
-        const char* name;
-        double lo, hi;
-        float* target;
-    };
-    const Number numbers[] = {{"linear-percent", 0.0, 100.0, &settings->linearPercent},
-                              {"plateau-limit", 1.0, 2147483520.0, &settings->plateauLimit},
-                              {"damping", 0.0, 1.0, &settings->damping}};
-    std::string error;
-    for (const Number& number : numbers) {
-        double value = 0.0;
-        if (!options.Has(number.name)) {
-            continue;
-        }
-        if (!ParseNumber(options.Get(number.name), number.lo, number.hi, &value)) {
-            char range[96];
-            std::snprintf(range, sizeof range, "a number from %g to %g", number.lo, number.hi);
-            error = std::string("--") + number.name + " wants " + range;
-            break;
-        }
-        *number.target = static_cast<float>(value);
+// Reads the options that tune the processor; on a mistake reports it and returns false.
+bool ReadSettings(const std::string& command, const Options& options, Settings* settings) {
+    if (!ReadNumberOption(command, options, "linear-percent", 0, 100, &settings->linearPercent) ||
+        !ReadNumberOption(command, options, "plateau-limit", 1, 2147483520,
+                          &settings->plateauLimit) ||
+        !ReadNumberOption(command, options, "damping", 0, 1, &settings->damping)) {
+        return false;
     }
-    if (error.empty() && options.Has("window") && !ParseWindow(options.Get("window"), settings)) {
-        error = "--window wants MIN,MAX: two whole numbers 0..65535 with MIN <= MAX";
+    if (options.Has("window") && !ParseWindow(options.Get("window"), settings)) {
+        ReportBadValue(command,
+                       "--window wants MIN,MAX: two whole numbers 0..65535 with MIN <= MAX");
+        return false;
     }
-    if (error.empty() && options.Has("input") && options.Has("sequence")) {
-        error = "give either --input or --sequence, not both";
+    if (options.Has("input") && options.Has("sequence")) {
+        ReportBadValue(command, "give either --input or --sequence, not both");
+        return false;
     }
-    if (!error.empty()) {
-        std::fprintf(stderr, "soloma %s: %s\nRun 'soloma %s --help' for the options.\n",
-                     usage.name.c_str(), error.c_str(), usage.name.c_str());
-    }
-    return error.empty();
+    return true;
 }
 
 // Runs one frame through the processor; returns the milliseconds taken.
@@ -119,21 +93,21 @@ double Process(ImageProcessing::PlateauEqualization& plateau, const Settings& se
                             ? settings.plateauLimit
                             : std::max(1.0f, static_cast<float>(source.width) * source.height /
                                                  kPixelsPerPlateauCount);
-    const auto start = std::chrono::steady_clock::now();
-    if (settings.windowed) {
-        plateau.Create(source.pixels.data(), source.Step(), result->pixels.data(), result->Step(),
-                       source.width, source.height, settings.linearPercent, limit,
-                       settings.rangeMin, settings.rangeMax);
-    } else {
-        plateau.Create(source.pixels.data(), source.Step(), result->pixels.data(), result->Step(),
-                       source.width, source.height, settings.linearPercent, limit);
-    }
-    const std::chrono::duration<double, std::milli> elapsed =
-        std::chrono::steady_clock::now() - start;
-    return elapsed.count();
+    return TimeMilliseconds([&] {
+        if (settings.windowed) {
+            plateau.Create(source.pixels.data(), source.Step(), result->pixels.data(),
+                           result->Step(), source.width, source.height, settings.linearPercent,
+                           limit, settings.rangeMin, settings.rangeMax);
+        } else {
+            plateau.Create(source.pixels.data(), source.Step(), result->pixels.data(),
+                           result->Step(), source.width, source.height, settings.linearPercent,
+                           limit);
+        }
+    });
 }
 
-std::string DescribeRange(const Gray16Image& image) {
+// The compact "12..345" of the one-line-per-frame sequence report.
+std::string DescribeRangeBriefly(const Gray16Image& image) {
     const ValueRange range = FindRange(image);
     return std::to_string(range.min) + ".." + std::to_string(range.max);
 }
@@ -150,31 +124,19 @@ std::string DescribeSettings(const Settings& settings) {
 int RunSingle(const Options& options, const Settings& settings) {
     InputFrame input;
     OutputFiles outputs;
-    std::string error;
-    if (!LoadInputFrame(options, &input, &error) ||
-        !PlanOutputs(options.Get("output", kDefaultOutput), input, &outputs, &error)) {
-        return ReportFailure(error);
+    int exitCode = kExitSuccess;
+    if (!LoadInputAndPlanOutputs(options, kDefaultOutput, &input, &outputs, &exitCode)) {
+        return exitCode;
     }
     ImageProcessing::PlateauEqualization plateau;
     plateau.SetDampingFactor(settings.damping);
     Gray16Image result;
     const double milliseconds = Process(plateau, settings, input.image, &result);
-    if (!WriteResult(outputs, result, &error)) {
-        return ReportFailure(error);
-    }
-    char time[64];
-    std::snprintf(time, sizeof time, "%.3f ms in PlateauEqualization::Create", milliseconds);
-    std::printf("soloma plateau: plateau equalization\n");
-    PrintReportLine("input", input.description);
-    PrintReportLine("size",
-                    std::to_string(input.image.width) + " x " + std::to_string(input.image.height));
-    PrintReportLine("settings", DescribeSettings(settings));
-    PrintReportLine("input range", DescribeRange(input.image));
-    PrintReportLine("output range", DescribeRange(result));
-    PrintReportLine("time", time);
-    PrintReportLine("wrote", outputs.frame + " (16-bit grayscale)");
-    PrintReportLine("wrote", outputs.preview + " (8-bit preview, output min..max -> 0..255)");
-    return kExitSuccess;
+    return FinishImageCommand(input, outputs, result,
+                              {"soloma plateau: plateau equalization",
+                               {{"settings", DescribeSettings(settings)}},
+                               "PlateauEqualization::Create",
+                               milliseconds});
 }
 
 bool ListFrames(const std::string& folder, std::vector<fs::path>* frames, std::string* error) {
@@ -227,8 +189,8 @@ int RunSequence(const Options& options, const Settings& settings) {
         }
         std::printf("  [%zu/%zu] %s  %dx%d  %s -> %s  %.3f ms  wrote %s\n", i + 1, frames.size(),
                     frames[i].filename().string().c_str(), source.width, source.height,
-                    DescribeRange(source).c_str(), DescribeRange(result).c_str(), milliseconds,
-                    outputs.frame.c_str());
+                    DescribeRangeBriefly(source).c_str(), DescribeRangeBriefly(result).c_str(),
+                    milliseconds, outputs.frame.c_str());
     }
     return kExitSuccess;
 }
@@ -243,7 +205,7 @@ int RunPlateau(const std::vector<std::string>& args) {
     if (!ParseCommandLine(usage, args, &options, &exitCode)) {
         return exitCode;
     }
-    if (!ReadSettings(usage, options, &settings)) {
+    if (!ReadSettings(usage.name, options, &settings)) {
         return kExitUsage;
     }
     return options.Has("sequence") ? RunSequence(options, settings) : RunSingle(options, settings);

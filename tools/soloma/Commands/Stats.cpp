@@ -1,10 +1,12 @@
 #include "CommandSupport.h"
 #include "Commands.h"
+#include "NumberOptions.h"
 #include "RegionOption.h"
 
 #include <Varnik/Soloma/ImageProcessing.h>
 
 #include <cstdio>
+#include <limits>
 
 namespace Varnik::Soloma::Cli {
 namespace {
@@ -31,6 +33,9 @@ struct KelvinTable {
     std::vector<float> entries;
 };
 
+// Kelvin at the table's ends only have to be finite.
+const double kLargestKelvin = std::numeric_limits<double>::max();
+
 bool ParseKelvin(const std::string& text, KelvinTable* table) {
     const std::vector<std::string> ends = SplitList(text, ',');
     if (ends.size() != 2) {
@@ -39,8 +44,10 @@ bool ParseKelvin(const std::string& text, KelvinTable* table) {
     const std::vector<std::string> low = SplitList(ends[0], ':');
     const std::vector<std::string> high = SplitList(ends[1], ':');
     if (low.size() != 2 || high.size() != 2 || !ParseInteger(low[0], 0, 65535, &table->low) ||
-        !ParseInteger(high[0], 0, 65535, &table->high) || !ParseNumber(low[1], &table->k0) ||
-        !ParseNumber(high[1], &table->k1) || table->high <= table->low) {
+        !ParseInteger(high[0], 0, 65535, &table->high) ||
+        !ParseNumber(low[1], -kLargestKelvin, kLargestKelvin, &table->k0) ||
+        !ParseNumber(high[1], -kLargestKelvin, kLargestKelvin, &table->k1) ||
+        table->high <= table->low) {
         return false;
     }
     const double slope = (table->k1 - table->k0) / (table->high - table->low);
@@ -93,17 +100,14 @@ int RunStats(const std::vector<std::string>& args) {
     KelvinTable kelvin;
     const bool useKelvin = options.Has("kelvin");
     if (useKelvin && !ParseKelvin(options.Get("kelvin"), &kelvin)) {
-        return ReportBadValue("stats", "--kelvin '" + options.Get("kelvin") +
-                                           "' is not LOW:K0,HIGH:K1 with 0 <= LOW < HIGH <= 65535");
+        return ReportBadValue(usage.name,
+                              "--kelvin '" + options.Get("kelvin") +
+                                  "' is not LOW:K0,HIGH:K1 with 0 <= LOW < HIGH <= 65535");
     }
     InputFrame input;
-    std::string error;
-    if (!LoadInputFrame(options, &input, &error)) {
-        return ReportFailure(error);
-    }
     Region region;
-    if (!ReadRegion(options, input.image, &region, &error)) {
-        return ReportBadValue("stats", error);
+    if (!LoadInputAndRegion(usage.name, options, &input, &region, &exitCode)) {
+        return exitCode;
     }
 
     const Gray16Image& frame = input.image;
@@ -112,8 +116,7 @@ int RunStats(const std::vector<std::string>& args) {
         frame.pixels.data(), region.width, region.height, frame.Step(), region.y, region.x,
         kelvin.entries.data(), kelvin.low, kelvin.high, s, !useKelvin);
 
-    std::printf("soloma stats: statistics of a region\n");
-    PrintReportLine("input", input.description);
+    PrintReportHeader("soloma stats: statistics of a region", input);
     PrintReportLine("region", DescribeRegion(region));
     char unit[160] = "signal counts";
     if (useKelvin) {
