@@ -2,7 +2,7 @@
 # Installs the Debian packages the build needs. With --bench, also those of the benchmarks.
 set -euo pipefail
 
-packages=(cmake g++ make pkg-config libpng-dev libgtest-dev libkissfft-dev)
+packages=(cmake g++ make pkg-config libpng-dev libgtest-dev libkissfft-dev libhwy-dev)
 if [[ "${1:-}" == "--bench" ]]; then
     packages+=(libbenchmark-dev libopencv-dev python3)
 fi

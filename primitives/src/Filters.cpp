@@ -6,11 +6,181 @@
 #include <cstdint>
 #include <limits>
 
+// The window sums across rows of column sums, the inner loop of the box and uniform filters,
+// are written with Highway: Highway compiles them once per instruction set, re-including this
+// file for each, and picks one at run time. They build a row's shifted copies in registers
+// from one load per vector, which plain loops cannot express.
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "Filters.cpp"
+#include <hwy/foreach_target.h>  // before highway.h
+#include <hwy/highway.h>
+
+HWY_BEFORE_NAMESPACE();
+namespace {
+namespace HWY_NAMESPACE {
+namespace hn = hwy::HWY_NAMESPACE;
+using DF = hn::ScalableTag<float>;
+using VF = hn::Vec<DF>;
+
+// Vectors of at least eight lanes shift in registers; narrower ones load the shifted copies.
+#undef PP_SLIDES
+#if HWY_ARCH_X86 && HWY_TARGET <= HWY_AVX2
+#define PP_SLIDES 1
+
+// Lanes k to k + N - 1 of lo's lanes followed by hi's, for k <= N. Highway's lane shifts
+// stay within 128-bit blocks, so the whole-vector shift is made here per instruction set.
+template <int k>
+HWY_INLINE VF Slide(DF d, VF lo, VF hi) {
+#if HWY_TARGET <= HWY_AVX3
+    const hn::RebindToSigned<DF> di;
+    const __m512i lanes = _mm512_alignr_epi32(hn::BitCast(di, hi).raw, hn::BitCast(di, lo).raw, k);
+    return hn::BitCast(d, hn::Vec<decltype(di)>{lanes});
+#else
+    const VF middle = hn::ConcatLowerUpper(d, hi, lo);  // lanes 4 to 11
+    if constexpr (k == 0) {
+        return lo;
+    } else if constexpr (k < 4) {
+        return hn::CombineShiftRightLanes<k>(d, middle, lo);
+    } else if constexpr (k == 4) {
+        return middle;
+    } else if constexpr (k < 8) {
+        return hn::CombineShiftRightLanes<k - 4>(d, hi, middle);
+    } else {
+        return hi;
+    }
+#endif
+}
+
+// sum + lanes k, k + 1, ..., kTaps - 1 of (lo, hi), added in that order.
+template <int k, int kTaps>
+HWY_INLINE VF AddSlides(DF d, VF sum, VF lo, VF hi) {
+    if constexpr (k == kTaps) {
+        return sum;
+    } else {
+        return AddSlides<k + 1, kTaps>(d, hn::Add(sum, Slide<k>(d, lo, hi)), lo, hi);
+    }
+}
+#endif
+
+// Writes outputs first to n - 1 with vector(x), which gives the outputs x to x + N - 1, or,
+// in a row shorter than a vector, with scalar(x). The last vector overlaps
+// the one before it rather than reading past the sums.
+template <class Vector, class Scalar>
+HWY_INLINE void FinishRow(DF d, int first, int n, float* out, Vector vector, Scalar scalar) {
+    const int lanes = static_cast<int>(hn::Lanes(d));
+    if (n < lanes) {
+        for (int x = first; x < n; ++x) {
+            out[x] = scalar(x);
+        }
+        return;
+    }
+    int x = first;
+    for (; x + lanes <= n; x += lanes) {
+        hn::StoreU(vector(x), d, out + x);
+    }
+    if (x < n) {
+        hn::StoreU(vector(n - lanes), d, out + n - lanes);
+    }
+}
+
+// out[x] = weight * (((p[x] + p[x + 2]) + p[x + 4]) + c[x + 6]) with p[i] = c[i] + c[i + 1]:
+// the seven-wide window as the generic window row adds it. c holds n + 6 sums and starts at
+// a vector boundary, so that its loads stay within cache lines.
+void Window7(const float* c, int n, float weight, float* out) {
+    const DF d;
+    const VF w = hn::Set(d, weight);
+    int x = 0;
+#ifdef PP_SLIDES
+    const int lanes = static_cast<int>(hn::Lanes(d));
+    // The pairs are made a vector ahead, in registers; the last column is loaded unaligned,
+    // which keeps the shuffles and the loads about equally busy. Reads c up to x + 3 * lanes.
+    if (n + 6 >= 3 * lanes) {
+        VF c1 = hn::LoadU(d, c + lanes);
+        VF p0 = hn::Add(hn::LoadU(d, c), hn::LoadU(d, c + 1));
+        for (; x + 3 * lanes <= n + 6; x += lanes) {
+            const VF c2 = hn::LoadU(d, c + x + 2 * lanes);
+            const VF p1 = hn::Add(c1, Slide<1>(d, c1, c2));
+            VF sum = hn::Add(p0, Slide<2>(d, p0, p1));
+            sum = hn::Add(sum, Slide<4>(d, p0, p1));
+            sum = hn::Add(sum, hn::LoadU(d, c + x + 6));
+            hn::StoreU(hn::Mul(sum, w), d, out + x);
+            c1 = c2;
+            p0 = p1;
+        }
+    }
+#endif
+    auto pair = [&](int i) { return hn::Add(hn::LoadU(d, c + i), hn::LoadU(d, c + i + 1)); };
+    auto vector = [&](int i) {
+        VF sum = hn::Add(pair(i), pair(i + 2));
+        sum = hn::Add(sum, pair(i + 4));
+        return hn::Mul(hn::Add(sum, hn::LoadU(d, c + i + 6)), w);
+    };
+    auto scalar = [&](int i) {
+        float sum = (c[i] + c[i + 1]) + (c[i + 2] + c[i + 3]);
+        sum += c[i + 4] + c[i + 5];
+        return (sum + c[i + 6]) * weight;
+    };
+    FinishRow(d, x, n, out, vector, scalar);
+}
+
+// out[x] = (c[x] + c[x + 1] + ... + c[x + kTaps - 1]) / divisor, added in that order and
+// divided in float: the box filters' means. c holds n + kTaps - 1 sums from a vector boundary.
+template <int kTaps>
+HWY_INLINE void BoxWindow(const float* c, int n, int divisor, float* out) {
+    const DF d;
+    const float divisorF = static_cast<float>(divisor);
+    const VF divisorV = hn::Set(d, divisorF);
+    int x = 0;
+#ifdef PP_SLIDES
+    const int lanes = static_cast<int>(hn::Lanes(d));
+    if (n + kTaps - 1 >= 2 * lanes) {  // reads c up to x + 2 * lanes
+        VF c0 = hn::LoadU(d, c);
+        for (; x + 2 * lanes <= n + kTaps - 1; x += lanes) {
+            const VF c1 = hn::LoadU(d, c + x + lanes);
+            hn::StoreU(hn::Div(AddSlides<1, kTaps>(d, c0, c0, c1), divisorV), d, out + x);
+            c0 = c1;
+        }
+    }
+#endif
+    auto vector = [&](int i) {
+        VF sum = hn::LoadU(d, c + i);
+        for (int k = 1; k < kTaps; ++k) {
+            sum = hn::Add(sum, hn::LoadU(d, c + i + k));
+        }
+        return hn::Div(sum, divisorV);
+    };
+    auto scalar = [&](int i) {
+        float sum = c[i];
+        for (int k = 1; k < kTaps; ++k) {
+            sum += c[i + k];
+        }
+        return sum / divisorF;
+    };
+    FinishRow(d, x, n, out, vector, scalar);
+}
+
+void BoxWindow3(const float* c, int n, int divisor, float* out) {
+    BoxWindow<3>(c, n, divisor, out);
+}
+
+void BoxWindow5(const float* c, int n, int divisor, float* out) {
+    BoxWindow<5>(c, n, divisor, out);
+}
+
+}  // namespace HWY_NAMESPACE
+}  // namespace
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
 // Linear filters. Every output row is built by row kernels that add weighted (or, for box
 // kernels, plain) input rows one tap at a time across the whole row: each pixel gets its taps
 // in the same fixed order, and the loop over pixels vectorises. Nothing is allocated: the
 // separable filters work in the caller's buffer, the general filter on the stack.
 namespace {
+
+HWY_EXPORT(Window7);
+HWY_EXPORT(BoxWindow3);
+HWY_EXPORT(BoxWindow5);
 
 // Adds weights[t] * inputs[t][x] to out[x] for t = 0, 1, ... in order. Taps are added four
 // per pass over the row, each pixel still adding them one after the other, so the result is
@@ -390,7 +560,14 @@ void BoxFilter(const float* src, int srcStep, float* dst, int dstStep, int width
             sums[i] = border.replicate ? sums[radius] : outside;
             sums[radius + width + i] = border.replicate ? sums[radius + width - 1] : outside;
         }
-        SumRowsDivided(window, taps, pp::RowAt(dst, dstStep, y), width, taps * taps);
+        float* out = pp::RowAt(dst, dstStep, y);
+        if (taps == 3) {
+            HWY_DYNAMIC_DISPATCH(BoxWindow3)(sums, width, 9, out);
+        } else if (taps == 5) {
+            HWY_DYNAMIC_DISPATCH(BoxWindow5)(sums, width, 25, out);
+        } else {
+            SumRowsDivided(window, taps, out, width, taps * taps);
+        }
     };
     for (int t = 0; t < taps; ++t) {
         s.upperInputs[t] = s.upperSums + t;
@@ -459,6 +636,10 @@ bool IsUniform(const float* kernel, int kernelWidth, int kernelHeight) {
 // every other pair, which takes about half the additions of adding columns one by one.
 void WindowRow(const float* columnSums, float* pairs, int n, int kernelWidth, float weight,
                float* out) {
+    if (kernelWidth == 7) {
+        HWY_DYNAMIC_DISPATCH(Window7)(columnSums, n, weight, out);
+        return;
+    }
     const float* inputs[kMaxUniformSide];
     int count = 0;
     if (kernelWidth >= 2) {
@@ -617,3 +798,5 @@ bool PixelPrimitives::FilterGaussBorder_32f_C1R(const float* src, int srcStep, f
                     Border{true, 0.0f}, scratch);
     return true;
 }
+
+#endif  // HWY_ONCE

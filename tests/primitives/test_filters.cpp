@@ -122,6 +122,52 @@ TEST(Filters, UniformKernelOnWideRows) {
     }
 }
 
+// The window sums across a row add in one fixed order wherever a pixel falls (vector bodies,
+// the last vector of a row, rows narrower than a vector), so results do not depend on the
+// width or on the instruction set. One-row images make the column sums easy to write down.
+TEST(Filters, WindowSumsAddInOneOrderAtEveryWidth) {
+    std::mt19937 rng(11);
+    std::vector<unsigned char> buffer(1 << 16);
+    const std::vector<float> kernel(7, 0.3f);
+    for (int w = 1; w <= 70; ++w) {
+        Image src(w, 1, 7), seven(w, 1), box3(w, 1), box5(w, 1);
+        src.FillRandom(rng, -1000.0, 1000.0, true);
+        const float* s = src.Data();
+        const int sp = src.Pitch();
+        ASSERT_TRUE(
+            PP::Filter_32f_C1(s, sp, seven.Data(), seven.Pitch(), w, 1, kernel.data(), 7, 1, 3, 0));
+        ASSERT_TRUE(PP::FilterLowpassBorder3x3_32f_C1R(s, sp, box3.Data(), box3.Pitch(), w, 1,
+                                                       buffer.data()));
+        ASSERT_TRUE(PP::FilterLowpassBorder5x5_32f_C1R(s, sp, box5.Data(), box5.Pitch(), w, 1,
+                                                       buffer.data()));
+        EXPECT_TRUE(seven.OutsideUntouched() && box3.OutsideUntouched() && box5.OutsideUntouched());
+        for (int x = 0; x < w; ++x) {
+            // Seven columns: adjacent pairs, then the pairs and the last column in turn.
+            auto p = [&](int i) { return src.At(x + i, 0); };
+            const float pairs = ((p(-3) + p(-2)) + (p(-1) + p(0))) + (p(1) + p(2));
+            ASSERT_EQ(seven.At(x, 0), (pairs + p(3)) * 0.3f) << w << ": " << x;
+            // The box means: each column sum adds the replicated row `taps` times.
+            auto column = [&](int i, int taps) {
+                const float v = src.At(std::clamp(x + i, 0, w - 1), 0);
+                float sum = v;
+                for (int t = 1; t < taps; ++t) {
+                    sum += v;
+                }
+                return sum;
+            };
+            float sum3 = column(-1, 3), sum5 = column(-2, 5);
+            for (int i = 0; i <= 1; ++i) {
+                sum3 += column(i, 3);
+            }
+            for (int i = -1; i <= 2; ++i) {
+                sum5 += column(i, 5);
+            }
+            ASSERT_EQ(box3.At(x, 0), sum3 / 9.0f) << w << ": " << x;
+            ASSERT_EQ(box5.At(x, 0), sum5 / 25.0f) << w << ": " << x;
+        }
+    }
+}
+
 // Sums of integers (scaled by powers of two, down to results below the normal range) are
 // exact in any order, so the mean must be exactly that sum divided by 9 or 25 in float.
 TEST(FilterLowpass, MeanIsACorrectlyRoundedDivision) {
