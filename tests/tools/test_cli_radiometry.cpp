@@ -9,7 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <sstream>
+#include <string>
+#include <tuple>
 
 using namespace Varnik::Soloma::Cli;
 using Varnik::Soloma::ImageProcessing::RadiometricStatistics;
@@ -19,25 +20,9 @@ namespace {
 
 // The text after `label` and its padding on the report line that starts with it.
 std::string ReportValue(const std::string& report, const std::string& label) {
-    std::istringstream lines(report);
-    for (std::string line; std::getline(lines, line);) {
-        if (line.rfind("  " + label + " ", 0) == 0) {
-            return line.substr(line.find_first_not_of(' ', label.size() + 2));
-        }
-    }
-    return "";
-}
-
-// An extreme's row: value, status and position.
-void ExpectExtreme(const std::string& report, const char* name, double value, int status, int x,
-                   int y) {
-    double v = -1;
-    int s = -1, px = -1, py = -1;
-    const std::string text = ReportValue(report, name);
-    std::sscanf(text.c_str(), "%lf %d", &v, &s);
-    std::sscanf(text.c_str() + text.find('('), "(%d, %d)", &px, &py);
-    EXPECT_NEAR(v, value, 1e-4) << report;
-    EXPECT_TRUE(s == status && px == x && py == y) << report;
+    const std::size_t at = report.find("\n  " + label + " ");
+    const std::size_t start = report.find_first_not_of(' ', at + label.size() + 3);
+    return at == std::string::npos ? "" : report.substr(start, report.find('\n', start) - start);
 }
 
 }  // namespace
@@ -57,8 +42,14 @@ TEST(CliRadiometry, ReportsWhatTheLibraryGives) {
     RadiometricStatistics::Calculate(frame.pixels.data(), 240, 300, frame.Step(), 100, 200,
                                      table.data(), 7900, 8700, s, false);
     std::string report = ReadBytes(dir / "out.txt");
-    ExpectExtreme(report, "min", s.min, s.minStatus, s.minX, s.minY);
-    ExpectExtreme(report, "max", s.max, s.maxStatus, s.maxX, s.maxY);
+    for (auto [name, value, status, x, y] : {std::tuple{"min", s.min, s.minStatus, s.minX, s.minY},
+                                             {"max", s.max, s.maxStatus, s.maxX, s.maxY}}) {
+        double v = -1;  // the row reads: value, status and its word, position
+        int vs = -1, px = -1, py = -1;
+        std::sscanf(ReportValue(report, name).c_str(), "%lf %d %*[^(](%d, %d)", &v, &vs, &px, &py);
+        EXPECT_NEAR(v, value, 1e-4) << report;
+        EXPECT_TRUE(vs == status && px == x && py == y) << report;
+    }
     EXPECT_NEAR(std::stod(ReportValue(report, "mean")), s.mean, 1e-4);
     EXPECT_NEAR(std::stod(ReportValue(report, "std dev")), s.stdDev, 1e-4);
 
