@@ -24,8 +24,7 @@ void ExpectMatchesReference(const TestImage<u16>& img, int numLevels, int lower,
     for (long long i = 1; i <= bins; ++i) {
         expectedLevels[i] = int(expectedLevels[i - 1] + span / bins + (i <= span % bins));
     }
-    for (int i = 0; i < img.Width() * img.Height(); ++i) {
-        const int v = img.At(i % img.Width(), i / img.Width());
+    for (int v : Pixels(img)) {
         for (int k = 0; k < bins; ++k) {
             expectedHist[k] += expectedLevels[k] <= v && v < expectedLevels[k + 1];
         }
