@@ -239,6 +239,8 @@ int main(int argc, char** argv) {
         RegisterFastDdeBenchmarks(*in);
         RegisterRadiometryBenchmarks(*in);
         RegisterIntensityBenchmarks(*in);
+        RegisterGeometryBenchmarks(*in);
+        RegisterStabilizationBenchmarks(*in);
     }
 
     benchmark::Initialize(&argc, argv);

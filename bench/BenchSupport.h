@@ -83,3 +83,5 @@ void RegisterDdeBenchmarks(const BenchInput& input);
 void RegisterFastDdeBenchmarks(const BenchInput& input);
 void RegisterRadiometryBenchmarks(const BenchInput& input);
 void RegisterIntensityBenchmarks(const BenchInput& input);
+void RegisterGeometryBenchmarks(const BenchInput& input);
+void RegisterStabilizationBenchmarks(const BenchInput& input);

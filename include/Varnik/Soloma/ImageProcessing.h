@@ -3,7 +3,9 @@
 // All public classes of the image-processing library.
 #include <Varnik/Soloma/ImageProcessing/DDE.h>
 #include <Varnik/Soloma/ImageProcessing/FastDDE.h>
+#include <Varnik/Soloma/ImageProcessing/GeometricTransforms.h>
 #include <Varnik/Soloma/ImageProcessing/HistogramEqualization.h>
+#include <Varnik/Soloma/ImageProcessing/ImageStabilization.h>
 #include <Varnik/Soloma/ImageProcessing/IntensityTransformation.h>
 #include <Varnik/Soloma/ImageProcessing/PlateauEqualization.h>
 #include <Varnik/Soloma/ImageProcessing/RadiometricStatistics.h>

@@ -3,6 +3,7 @@
 #include <PixelPrimitives/PixelPrimitives.h>
 #include <PixelPrimitives/VectorPrimitives.h>
 
+#include <climits>
 #include <cstddef>
 #include <cstring>
 #include <utility>
@@ -34,6 +35,18 @@ struct VectorAllocator<int> {
 template <>
 struct VectorAllocator<float> {
     static float* Allocate(int n) { return VectorPrimitives::Malloc_32f(n); }
+};
+// Doubles (for exact running sums) have no allocator of their own: they live in a byte block,
+// which the allocator aligns for any element type.
+template <>
+struct VectorAllocator<double> {
+    static double* Allocate(int n) {
+        if (n <= 0 || n > INT_MAX / static_cast<int>(sizeof(double))) {
+            return nullptr;
+        }
+        return reinterpret_cast<double*>(
+            VectorPrimitives::Malloc_8u(n * static_cast<int>(sizeof(double))));
+    }
 };
 
 // A one-dimensional buffer of VectorPrimitives.

@@ -1,0 +1,3 @@
+#include "BenchSupport.h"
+
+void RegisterGeometryBenchmarks(const BenchInput&) {}

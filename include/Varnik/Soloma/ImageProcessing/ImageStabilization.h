@@ -1,0 +1,113 @@
+#pragma once
+
+#include <Varnik/Soloma/ImageProcessing/Export.h>
+#include <Varnik/Soloma/ImageProcessing/detail/OwnedBuffer.h>
+
+namespace Varnik {
+namespace Soloma {
+namespace ImageProcessing {
+
+// Whole-pixel translation between two frames of one size, and its compensation. Each frame is
+// reduced to a 0/1 edge map (a 5x5 high-pass magnitude against 0.6 times its mean), the map is
+// summed along rows and along columns, and the two frames' projections are matched by the sum
+// of absolute differences over shifts of up to 20 pixels each way. Only translation is
+// estimated.
+//
+// Sign of the reported shifts: for src(x, y) = ref(x - 3, y), the 16-bit overloads report
+// dx = -3 and the float overloads dx = +3 (likewise dy). Whatever the sign reported, the
+// written image is src moved so that it lines up with ref; the strip the move uncovers keeps
+// the destination's previous content (in place: the unmoved pixels). Frames of 60 pixels or
+// fewer across (or down) leave no room for the comparison: that axis reports 0.
+//
+// Buffers are kept for the frame size, so a stream of equal-sized frames allocates nothing.
+// One object serves one thread at a time.
+class SOLOMA_IMAGEPROCESSING_API ImageStabilization {
+public:
+    ImageStabilization();
+    ImageStabilization(const ImageStabilization& other);
+    ImageStabilization& operator=(const ImageStabilization& other);
+    virtual ~ImageStabilization();
+
+    // Estimates the shift of src against ref and writes src, aligned with ref, into dst.
+    void Run(const unsigned short* ref, int refStep, const unsigned short* src, int srcStep,
+             unsigned short* dst, int dstStep, int width, int height);
+    // The same, in place.
+    void Run(const unsigned short* ref, int refStep, unsigned short* srcDst, int srcDstStep,
+             int width, int height);
+    // Estimates only; src is only read.
+    void Run(const unsigned short* ref, int refStep, unsigned short* src, int srcStep, int width,
+             int height, int& dx, int& dy);
+
+    void Run(const float* ref, int refStep, const float* src, int srcStep, float* dst, int dstStep,
+             int width, int height);
+    void Run(const float* ref, int refStep, float* srcDst, int srcDstStep, int width, int height);
+    void Run(const float* ref, int refStep, float* src, int srcStep, int width, int height, int& dx,
+             int& dy);
+
+    // The shifts of the last Run.
+    int GetDx() const { return _dx; }
+    int GetDy() const { return _dy; }
+
+private:
+    // Brings the buffers to width x height: a change of size releases them all, then every
+    // absent buffer is allocated (the conversion image only when asked for).
+    void Init(int width, int height, bool withConversion);
+    // Releases the buffers; the recorded size stays.
+    void Cleanup();
+    // Row and column sums of the 0/1 edge map of src.
+    void ContourVector(const float* src, int srcStep, int width, int height,
+                       float* columnProjection, float* rowProjection);
+    // The shift s in -20..20 that best matches second[k + s] to first[k], the length - 60
+    // entries of first away from both ends against the corresponding entries of second.
+    int CalculateDiff(float* first, float* second, int length);
+
+    // Estimation shared by the overloads of one pixel type; both leave _dx and _dy set, to 0
+    // when a buffer could not be allocated, and then return false.
+    bool Estimate(const unsigned short* ref, int refStep, const unsigned short* src, int srcStep,
+                  int width, int height);
+    bool Estimate(const float* ref, int refStep, const float* src, int srcStep, int width,
+                  int height);
+    // Chooses the team for this call and sizes the per-thread scratch for it; then checks
+    // that every buffer the estimate needs is held.
+    bool PrepareTeam(bool withConversion);
+    // The high-pass magnitude of rows [y0, y1) of src into the edge image; returns their sum.
+    double HighPassBand(const float* src, int srcStep, int width, int height, int y0, int y1,
+                        int thread);
+    // Thresholds rows [y0, y1) of the edge image and sums them along rows and along columns.
+    void EdgeBand(int width, int y0, int y1, float threshold, float* rowProjection,
+                  double* columnSums);
+
+    int _dx = 0;  // shifts of the last call
+    int _dy = 0;
+    detail::VectorBuffer<float> _refColumns;  // column projection of ref, width values
+    detail::VectorBuffer<float> _srcColumns;  // column projection of src
+    detail::VectorBuffer<float> _refRows;     // row projection of ref, height values
+    detail::VectorBuffer<float> _srcRows;     // row projection of src
+    int _width = 0;                           // size the buffers were made for
+    int _height = 0;
+    detail::ImageBuffer<float> _conversion;             // a 16-bit frame as floats
+    detail::ImageBuffer<float> _edges;                  // the edge map
+    detail::VectorBuffer<unsigned char> _filterBuffer;  // scratch of the 5x5 low-pass, per thread
+    int _searchRange = 20;                              // largest shift tried each way
+    detail::VectorBuffer<float> _costs;                 // one cost per candidate shift
+
+    // The frame is worked through in bands of rows that stay in cache. Per band: its sum of
+    // high-pass magnitudes and its column sums of edges.
+    detail::VectorBuffer<double> _bandSums;
+    detail::VectorBuffer<double> _bandColumnSums;
+    // Per thread: the low-pass of one band with its two rows above and below, the search's
+    // cost vector and differences. Kept, with the in-place overloads' copy of the frame, so
+    // that a steady stream allocates nothing.
+    detail::ImageBuffer<float> _bandLowpass;
+    detail::VectorBuffer<float> _threadCosts;
+    detail::VectorBuffer<float> _threadDifferences;
+    int _scratchThreads = 0;    // threads the per-thread scratch is sized for
+    int _team = 1;              // threads of this call's parallel regions
+    int _filterBufferSize = 0;  // bytes of one thread's share of _filterBuffer
+    detail::ImageBuffer<unsigned short> _inPlace16u;
+    detail::ImageBuffer<float> _inPlace32f;
+};
+
+}  // namespace ImageProcessing
+}  // namespace Soloma
+}  // namespace Varnik

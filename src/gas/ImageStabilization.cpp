@@ -1,0 +1,390 @@
+#include <Varnik/Soloma/ImageProcessing/GeometricTransforms.h>
+#include <Varnik/Soloma/ImageProcessing/ImageStabilization.h>
+
+#include <PixelPrimitives/PixelPrimitives.h>
+#include <PixelPrimitives/VectorPrimitives.h>
+#include <omp.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+
+#include "frame/Parallel.h"
+#include "frame/Rows.h"
+
+namespace Varnik {
+namespace Soloma {
+namespace ImageProcessing {
+namespace {
+
+// Edges are the pixels whose high-pass magnitude exceeds this share of the frame's mean.
+constexpr float kEdgeShare = 0.6f;
+// Projection entries at each end that are cleared: the 5x5 low-pass sees the zero border
+// there, which would count the frame's own outline as an edge.
+constexpr int kClearedEnds = 5;
+// Entries kept away from the compared window on top of the search range.
+constexpr int kExtraMargin = 10;
+// Rows of one band: its float rows, their low-pass and the edge rows stay in the second-level
+// cache. Even, so that the low-pass of a band taken with its two rows above (also an even
+// count) pairs its rows exactly as the low-pass of the whole frame does, and so gives the
+// same values.
+constexpr int kBandRows = 32;
+static_assert(kBandRows % 2 == 0, "bands must start on even rows");
+// Rows above and below a band that its 5x5 low-pass reads.
+constexpr int kHalo = 2;
+
+// Adds rows [0, rows) of the edge map, column by column, into sums[0 .. width). Each column
+// is added in row order in double; walking the rows reads the map in memory order.
+SOLOMA_MULTIVERSION void AddColumns(const float* map, int pitch, int width, int rows,
+                                    double* sums) {
+    for (int y = 0; y < rows; ++y) {
+        const float* row = RowAt(map, pitch, y);
+        for (int x = 0; x < width; ++x) {
+            sums[x] += static_cast<double>(row[x]);
+        }
+    }
+}
+
+SOLOMA_MULTIVERSION void AddInto(const double* partial, int width, double* sums) {
+    for (int x = 0; x < width; ++x) {
+        sums[x] += partial[x];
+    }
+}
+
+void ClearEnds(float* projection, int length) {
+    const int cleared = std::min(kClearedEnds, length);
+    VectorPrimitives::Zero_32f(projection, cleared);
+    VectorPrimitives::Zero_32f(projection + length - cleared, cleared);
+}
+
+int BandCount(int height) {
+    return (height + kBandRows - 1) / kBandRows;
+}
+
+}  // namespace
+
+ImageStabilization::ImageStabilization() = default;
+ImageStabilization::ImageStabilization(const ImageStabilization& other) = default;
+ImageStabilization& ImageStabilization::operator=(const ImageStabilization& other) = default;
+ImageStabilization::~ImageStabilization() {
+    Cleanup();
+}
+
+void ImageStabilization::Init(int width, int height, bool withConversion) {
+    if (width != _width || height != _height) {
+        Cleanup();
+    }
+    _refColumns.AllocateIfAbsent(width);
+    _srcColumns.AllocateIfAbsent(width);
+    _refRows.AllocateIfAbsent(height);
+    _srcRows.AllocateIfAbsent(height);
+    if (withConversion) {
+        _conversion.AllocateIfAbsent(width, height);
+    }
+    _edges.AllocateIfAbsent(width, height);
+    _costs.AllocateIfAbsent(2 * _searchRange + 1);
+    const long long bands = BandCount(height);
+    _bandSums.AllocateIfAbsent(static_cast<int>(bands));
+    if (bands * width <= INT_MAX) {
+        _bandColumnSums.AllocateIfAbsent(static_cast<int>(bands * width));
+    }
+    _width = width;
+    _height = height;
+}
+
+void ImageStabilization::Cleanup() {
+    _refColumns.Release();
+    _srcColumns.Release();
+    _refRows.Release();
+    _srcRows.Release();
+    _conversion.Release();
+    _edges.Release();
+    _filterBuffer.Release();
+    _costs.Release();
+    _bandSums.Release();
+    _bandColumnSums.Release();
+    _bandLowpass.Release();
+    _threadCosts.Release();
+    _threadDifferences.Release();
+    _scratchThreads = 0;
+    _filterBufferSize = 0;
+    _inPlace16u.Release();
+    _inPlace32f.Release();
+}
+
+bool ImageStabilization::PrepareTeam(bool withConversion) {
+    _team = useParallel ? std::max(1, omp_get_max_threads()) : 1;
+    const bool held = _filterBuffer && _bandLowpass && _threadCosts && _threadDifferences;
+    if (_team > _scratchThreads || !held) {
+        const int bandHeight = kBandRows + 2 * kHalo;
+        int bytes = 0;
+        PixelPrimitives::FilterLowpassGetBufferSize5x5_32f_C1R(_width, bandHeight, &bytes);
+        const long long filter = static_cast<long long>(_team) * bytes;
+        const long long costs = static_cast<long long>(_team) * (2 * _searchRange + 1);
+        const long long differences = static_cast<long long>(_team) * std::max(_width, _height);
+        const long long lowpassRows = static_cast<long long>(_team) * bandHeight;
+        _scratchThreads = 0;
+        if (filter > INT_MAX || differences > INT_MAX || lowpassRows > INT_MAX) {
+            return false;
+        }
+        _filterBufferSize = bytes;
+        _filterBuffer.Allocate(static_cast<int>(filter));
+        _bandLowpass.Allocate(_width, static_cast<int>(lowpassRows));
+        _threadCosts.Allocate(static_cast<int>(costs));
+        _threadDifferences.Allocate(static_cast<int>(differences));
+        if (!(_filterBuffer && _bandLowpass && _threadCosts && _threadDifferences)) {
+            return false;
+        }
+        _scratchThreads = _team;
+    }
+    return _refColumns && _srcColumns && _refRows && _srcRows && _edges && _costs && _bandSums &&
+           _bandColumnSums && (_conversion || !withConversion);
+}
+
+double ImageStabilization::HighPassBand(const float* src, int srcStep, int width, int height,
+                                        int y0, int y1, int thread) {
+    // The low-pass of the band with the rows its window reads above and below; outside the
+    // frame the filter's own border (0) applies, exactly as for the whole frame.
+    const int top = std::max(y0 - kHalo, 0);
+    const int bottom = std::min(y1 + kHalo, height);
+    const int pitch = _bandLowpass.Pitch();
+    float* lowpass = RowAt(_bandLowpass.Get(), pitch, thread * (kBandRows + 2 * kHalo));
+    unsigned char* filterBuffer =
+        _filterBuffer.Get() + static_cast<std::ptrdiff_t>(thread) * _filterBufferSize;
+    PixelPrimitives::FilterLowpassBorderConst5x5_32f_C1R(
+        RowAt(src, srcStep, top), srcStep, lowpass, pitch, width, bottom - top, 0.0f, filterBuffer);
+    // |low-pass - image|, a high-pass magnitude.
+    const int rows = y1 - y0;
+    float* edges = RowAt(_edges.Get(), _edges.Pitch(), y0);
+    PixelPrimitives::Sub_32f_C1(RowAt(src, srcStep, y0), srcStep, RowAt(lowpass, pitch, y0 - top),
+                                pitch, edges, _edges.Pitch(), width, rows);
+    PixelPrimitives::Abs_32f_C1I(edges, _edges.Pitch(), width, rows);
+    double sum = 0.0;
+    PixelPrimitives::Sum_32f_C1R(edges, _edges.Pitch(), width, rows, &sum, true);
+    return sum;
+}
+
+void ImageStabilization::EdgeBand(int width, int y0, int y1, float threshold, float* rowProjection,
+                                  double* columnSums) {
+    const int pitch = _edges.Pitch();
+    float* edges = RowAt(_edges.Get(), pitch, y0);
+    const int rows = y1 - y0;
+    // Below the threshold 0, above it 1; a value exactly at it stays as it is.
+    PixelPrimitives::Threshold_LTValGTVal_32f_C1IR(edges, pitch, width, rows, threshold, 0.0f,
+                                                   threshold, 1.0f);
+    for (int y = 0; y < rows; ++y) {
+        VectorPrimitives::Sum_32f(RowAt(edges, pitch, y), width, &rowProjection[y0 + y], true);
+    }
+    std::fill(columnSums, columnSums + width, 0.0);
+    AddColumns(edges, pitch, width, rows, columnSums);
+}
+
+void ImageStabilization::ContourVector(const float* src, int srcStep, int width, int height,
+                                       float* columnProjection, float* rowProjection) {
+    // Two passes over bands of rows: the high-pass magnitude and its sum, then, with the mean
+    // known, the 0/1 edge map and its projections. Bands are fixed and their partial sums are
+    // added in band order, so the result does not depend on the number of threads.
+    const int bands = BandCount(height);
+    double* bandSums = _bandSums.Get();
+#pragma omp parallel for schedule(static) num_threads(_team) if (useParallel)
+    for (int band = 0; band < bands; ++band) {
+        const int y0 = band * kBandRows;
+        const int y1 = std::min(y0 + kBandRows, height);
+        bandSums[band] = HighPassBand(src, srcStep, width, height, y0, y1, omp_get_thread_num());
+    }
+    double total = 0.0;
+    for (int band = 0; band < bands; ++band) {
+        total += bandSums[band];
+    }
+    const double mean = total / (static_cast<double>(width) * static_cast<double>(height));
+    const float threshold = static_cast<float>(mean) * kEdgeShare;
+
+    double* columnSums = _bandColumnSums.Get();
+#pragma omp parallel for schedule(static) num_threads(_team) if (useParallel)
+    for (int band = 0; band < bands; ++band) {
+        const int y0 = band * kBandRows;
+        EdgeBand(width, y0, std::min(y0 + kBandRows, height), threshold, rowProjection,
+                 columnSums + static_cast<std::ptrdiff_t>(band) * width);
+    }
+    for (int band = 1; band < bands; ++band) {
+        AddInto(columnSums + static_cast<std::ptrdiff_t>(band) * width, width, columnSums);
+    }
+    for (int x = 0; x < width; ++x) {
+        columnProjection[x] = static_cast<float>(columnSums[x]);
+    }
+    ClearEnds(rowProjection, height);
+    ClearEnds(columnProjection, width);
+}
+
+int ImageStabilization::CalculateDiff(float* first, float* second, int length) {
+    const int range = _searchRange;
+    const int count = 2 * range + 1;
+    const int margin = range + kExtraMargin;
+    const int compared = length - 2 * margin;
+    // A frame too small for the window has nothing to compare: no shift.
+    if (compared <= 0) {
+        return 0;
+    }
+    float* costs = _costs.Get();
+    VectorPrimitives::Zero_32f(costs, count);
+    // Each shift's cost is computed by one thread alone and the others add 0 to it, so the
+    // result does not depend on the number of threads. The per-thread vectors live in the
+    // object, so that no frame allocates.
+    const int stride = std::max(_width, _height);
+#pragma omp parallel num_threads(_team) if (useParallel)
+    {
+        const int thread = omp_get_thread_num();
+        float* threadCosts = _threadCosts.Get() + static_cast<std::ptrdiff_t>(thread) * count;
+        float* difference = _threadDifferences.Get() + static_cast<std::ptrdiff_t>(thread) * stride;
+        VectorPrimitives::Zero_32f(threadCosts, count);
+#pragma omp barrier
+#pragma omp for schedule(static)
+        for (int shift = -range; shift <= range; ++shift) {
+            // difference[i] = first[margin + i] - second[margin + shift + i]
+            VectorPrimitives::Sub_32f(second + margin + shift, first + margin, difference,
+                                      compared);
+            VectorPrimitives::Abs_32f_I(difference, compared);
+            VectorPrimitives::Sum_32f(difference, compared, &threadCosts[range + shift], true);
+        }
+#pragma omp critical
+        VectorPrimitives::Add_32f_I(threadCosts, costs, count);
+    }
+    float minimum = 0.0f;
+    int index = 0;
+    VectorPrimitives::MinIndex_32f(costs, count, &minimum, &index);
+    if (minimum != minimum) {
+        return 0;
+    }
+    // Among equal costs the shift closest to 0 wins (the lower index between -s and +s), so
+    // that a featureless pair is left where it is rather than moved by the whole range.
+    int best = index - range;
+    for (int i = 0; i < count; ++i) {
+        if (costs[i] == minimum && std::abs(i - range) < std::abs(best)) {
+            best = i - range;
+        }
+    }
+    return best;
+}
+
+bool ImageStabilization::Estimate(const unsigned short* ref, int refStep, const unsigned short* src,
+                                  int srcStep, int width, int height) {
+    _dx = _dy = 0;
+    Init(width, height, true);
+    if (!PrepareTeam(true)) {
+        return false;
+    }
+    float* conversion = _conversion.Get();
+    const int pitch = _conversion.Pitch();
+    PixelPrimitives::Convert_16u32f_C1(ref, refStep, conversion, pitch, width, height);
+    ContourVector(conversion, pitch, width, height, _refColumns.Get(), _refRows.Get());
+    PixelPrimitives::Convert_16u32f_C1(src, srcStep, conversion, pitch, width, height);
+    ContourVector(conversion, pitch, width, height, _srcColumns.Get(), _srcRows.Get());
+    _dx = -CalculateDiff(_refColumns.Get(), _srcColumns.Get(), width);
+    _dy = -CalculateDiff(_refRows.Get(), _srcRows.Get(), height);
+    return true;
+}
+
+bool ImageStabilization::Estimate(const float* ref, int refStep, const float* src, int srcStep,
+                                  int width, int height) {
+    _dx = _dy = 0;
+    Init(width, height, false);
+    if (!PrepareTeam(false)) {
+        return false;
+    }
+    ContourVector(ref, refStep, width, height, _refColumns.Get(), _refRows.Get());
+    ContourVector(src, srcStep, width, height, _srcColumns.Get(), _srcRows.Get());
+    // The operands stand the other way round from the 16-bit estimate, so the float shifts
+    // have the opposite sign for the same pair of frames.
+    _dx = -CalculateDiff(_srcColumns.Get(), _refColumns.Get(), width);
+    _dy = -CalculateDiff(_srcRows.Get(), _refRows.Get(), height);
+    return true;
+}
+
+void ImageStabilization::Run(const unsigned short* ref, int refStep, const unsigned short* src,
+                             int srcStep, unsigned short* dst, int dstStep, int width, int height) {
+    if (width <= 0 || height <= 0) {
+        _dx = _dy = 0;
+        return;
+    }
+    if (!Estimate(ref, refStep, src, srcStep, width, height)) {
+        return;
+    }
+    // The resize moves content by +offset, and the 16-bit shift is already the move that
+    // brings src onto ref.
+    GeometricTransforms::Resize_16u_C1(src, srcStep, width, height, dst, dstStep, width, height,
+                                       1.0f, _dx, _dy, false);
+}
+
+void ImageStabilization::Run(const unsigned short* ref, int refStep, unsigned short* srcDst,
+                             int srcDstStep, int width, int height) {
+    if (width <= 0 || height <= 0) {
+        _dx = _dy = 0;
+        return;
+    }
+    // Sized after Init, whose change of size releases every buffer.
+    Init(width, height, true);
+    _inPlace16u.AllocateIfAbsent(width, height);
+    if (!_inPlace16u) {
+        return;
+    }
+    PixelPrimitives::Copy_16u_C1(srcDst, srcDstStep, _inPlace16u.Get(), _inPlace16u.Pitch(), width,
+                                 height);
+    Run(ref, refStep, _inPlace16u.Get(), _inPlace16u.Pitch(), srcDst, srcDstStep, width, height);
+}
+
+void ImageStabilization::Run(const unsigned short* ref, int refStep, unsigned short* src,
+                             int srcStep, int width, int height, int& dx, int& dy) {
+    if (width > 0 && height > 0) {
+        Estimate(ref, refStep, src, srcStep, width, height);
+    } else {
+        _dx = _dy = 0;
+    }
+    dx = _dx;
+    dy = _dy;
+}
+
+void ImageStabilization::Run(const float* ref, int refStep, const float* src, int srcStep,
+                             float* dst, int dstStep, int width, int height) {
+    if (width <= 0 || height <= 0) {
+        _dx = _dy = 0;
+        return;
+    }
+    if (!Estimate(ref, refStep, src, srcStep, width, height)) {
+        return;
+    }
+    // The float shift is reported with the opposite sign, so the move is its negation.
+    GeometricTransforms::Resize_32f_C1(src, srcStep, width, height, dst, dstStep, width, height,
+                                       1.0f, -_dx, -_dy, false);
+}
+
+void ImageStabilization::Run(const float* ref, int refStep, float* srcDst, int srcDstStep,
+                             int width, int height) {
+    if (width <= 0 || height <= 0) {
+        _dx = _dy = 0;
+        return;
+    }
+    // Sized after Init, whose change of size releases every buffer.
+    Init(width, height, false);
+    _inPlace32f.AllocateIfAbsent(width, height);
+    if (!_inPlace32f) {
+        return;
+    }
+    PixelPrimitives::Copy_32f_C1(srcDst, srcDstStep, _inPlace32f.Get(), _inPlace32f.Pitch(), width,
+                                 height);
+    Run(ref, refStep, _inPlace32f.Get(), _inPlace32f.Pitch(), srcDst, srcDstStep, width, height);
+}
+
+void ImageStabilization::Run(const float* ref, int refStep, float* src, int srcStep, int width,
+                             int height, int& dx, int& dy) {
+    if (width > 0 && height > 0) {
+        Estimate(ref, refStep, src, srcStep, width, height);
+    } else {
+        _dx = _dy = 0;
+    }
+    dx = _dx;
+    dy = _dy;
+}
+
+}  // namespace ImageProcessing
+}  // namespace Soloma
+}  // namespace Varnik

@@ -1,0 +1,239 @@
+#include <Varnik/Soloma/ImageProcessing/ImageStabilization.h>
+#include <gtest/gtest.h>
+#include <omp.h>
+
+#include <cstdlib>
+#include <random>
+#include <vector>
+
+#include "RegionChecks.h"
+#include "TestImage.h"
+
+using Varnik::Soloma::ImageProcessing::ImageStabilization;
+
+namespace {
+
+// Room around the cropped frames, so that crops at offsets up to this far stay in the scene.
+constexpr int kRoom = 40;
+
+// A scene of rectangles of random size and level over a gradient, with a little noise: the
+// kind of straight edges a thermal frame of buildings and vehicles has.
+class Scene {
+public:
+    Scene(int width, int height, unsigned seed)
+        : width_(width + 2 * kRoom), height_(height + 2 * kRoom), pixels_(width_ * height_) {
+        std::mt19937 rng(seed);
+        for (int y = 0; y < height_; ++y) {
+            for (int x = 0; x < width_; ++x) {
+                pixels_[y * width_ + x] = 3000 + 4 * x + 2 * y + static_cast<int>(rng() % 20);
+            }
+        }
+        for (int i = 0; i < width_ * height_ / 2000; ++i) {
+            const int w = 4 + rng() % 40, h = 4 + rng() % 40;
+            const int x0 = rng() % (width_ - w), y0 = rng() % (height_ - h);
+            const int level = 500 + rng() % 3000;
+            for (int y = y0; y < y0 + h; ++y) {
+                for (int x = x0; x < x0 + w; ++x) {
+                    pixels_[y * width_ + x] += level;
+                }
+            }
+        }
+    }
+
+    // The frame seen with the camera moved so that content lies (dx, dy) further along:
+    // Crop(w, h, dx, dy)(x, y) = Crop(w, h, 0, 0)(x - dx, y - dy).
+    template <typename T>
+    TestImage<T> Crop(int width, int height, int dx, int dy) const {
+        TestImage<T> frame(width, height);
+        frame.Fill(
+            [&](int x, int y) { return pixels_[(y + kRoom - dy) * width_ + x + kRoom - dx]; });
+        return frame;
+    }
+
+private:
+    int width_;
+    int height_;
+    std::vector<int> pixels_;
+};
+
+// A destination whose previous content is known: the strip that a move uncovers keeps it.
+template <typename T>
+TestImage<T> Marked(int width, int height) {
+    TestImage<T> image(width, height);
+    image.Fill([](int x, int y) { return 7 + (x * 3 + y) % 11; });
+    return image;
+}
+
+// dst must be src moved by (-sx, -sy), i.e. lined up with the reference, and keep `before`
+// where no source pixel lands.
+template <typename T>
+void ExpectAligned(const TestImage<T>& dst, const TestImage<T>& src, const TestImage<T>& before,
+                   int sx, int sy) {
+    ExpectRegion(dst, [&](int x, int y) {
+        const int u = x + sx, v = y + sy;
+        const bool inside = u >= 0 && u < src.Width() && v >= 0 && v < src.Height();
+        return inside ? src.At(u, v) : before.At(x, y);
+    });
+}
+
+struct Shift {
+    int x;
+    int y;
+};
+
+// Runs both overloads with a destination and the estimate-only overload of pixel type T on
+// the pair, and checks the reported shifts (sign as given) and the alignment.
+template <typename T>
+void CheckPair(const Scene& scene, int width, int height, Shift shift, int sign) {
+    SCOPED_TRACE(testing::Message() << "shift " << shift.x << "," << shift.y << " sign " << sign);
+    const TestImage<T> ref = scene.Crop<T>(width, height, 0, 0);
+    TestImage<T> src = scene.Crop<T>(width, height, shift.x, shift.y);
+    TestImage<T> dst = Marked<T>(width, height);
+    const TestImage<T> before = dst;
+    ImageStabilization stabilization;
+    stabilization.Run(ref.Data(), ref.Pitch(), src.Data(), src.Pitch(), dst.Data(), dst.Pitch(),
+                      width, height);
+    EXPECT_EQ(stabilization.GetDx(), sign * shift.x);
+    EXPECT_EQ(stabilization.GetDy(), sign * shift.y);
+    ExpectAligned(dst, src, before, shift.x, shift.y);
+
+    int dx = 99, dy = 99;
+    stabilization.Run(ref.Data(), ref.Pitch(), src.Data(), src.Pitch(), width, height, dx, dy);
+    EXPECT_EQ(dx, sign * shift.x);
+    EXPECT_EQ(dy, sign * shift.y);
+    EXPECT_TRUE(src.Untouched());
+
+    // In place: the result and the shifts of the separate destination, the uncovered strip
+    // keeping the unmoved frame.
+    TestImage<T> inPlace = src;
+    stabilization.Run(ref.Data(), ref.Pitch(), inPlace.Data(), inPlace.Pitch(), width, height);
+    EXPECT_EQ(stabilization.GetDx(), sign * shift.x);
+    ExpectAligned(inPlace, src, src, shift.x, shift.y);
+}
+
+}  // namespace
+
+// The 16-bit overloads report the move that brings src onto ref, the float ones its opposite;
+// both write src lined up with ref.
+TEST(ImageStabilization, RecoversWholePixelShiftsAndAlignsBothPixelTypes) {
+    const Scene scene(160, 120, 3);
+    for (Shift shift : {Shift{0, 0}, Shift{3, -2}, Shift{-7, 5}, Shift{20, -20}, Shift{-13, 17}}) {
+        CheckPair<unsigned short>(scene, 160, 120, shift, -1);
+        CheckPair<float>(scene, 160, 120, shift, +1);
+    }
+}
+
+TEST(ImageStabilization, ShiftsBeyondTheRangeAreReportedWithinIt) {
+    const Scene scene(200, 150, 5);
+    const auto ref = scene.Crop<float>(200, 150, 0, 0);
+    auto src = scene.Crop<float>(200, 150, 27, -33);
+    ImageStabilization stabilization;
+    int dx = 0, dy = 0;
+    stabilization.Run(ref.Data(), ref.Pitch(), src.Data(), src.Pitch(), 200, 150, dx, dy);
+    EXPECT_LE(std::abs(dx), 20);
+    EXPECT_LE(std::abs(dy), 20);
+}
+
+// Two featureless frames have equal costs for every shift: they must stay where they are.
+TEST(ImageStabilization, FeaturelessPairIsNotMoved) {
+    TestImage<unsigned short> ref(100, 90), src(100, 90), dst = Marked<unsigned short>(100, 90);
+    ref.Fill([](int, int) { return 5000; });
+    src.Fill([](int, int) { return 5200; });
+    ImageStabilization stabilization;
+    stabilization.Run(ref.Data(), ref.Pitch(), src.Data(), src.Pitch(), dst.Data(), dst.Pitch(),
+                      100, 90);
+    EXPECT_EQ(stabilization.GetDx(), 0);
+    EXPECT_EQ(stabilization.GetDy(), 0);
+    EXPECT_EQ(Pixels(dst), Pixels(src));
+
+    TestImage<float> flat(100, 90);
+    flat.Fill([](int, int) { return 21.5f; });
+    TestImage<float> moved = flat;
+    stabilization.Run(flat.Data(), flat.Pitch(), moved.Data(), moved.Pitch(), 100, 90);
+    EXPECT_EQ(stabilization.GetDx(), 0);
+    EXPECT_EQ(stabilization.GetDy(), 0);
+    EXPECT_EQ(Pixels(moved), Pixels(flat));
+}
+
+// 60 pixels or fewer across leave no comparison window on that axis: it reports 0 while the
+// other axis is still estimated; tiny frames run without reading outside anything.
+TEST(ImageStabilization, NarrowFramesReportZeroOnTheShortAxis) {
+    const Scene scene(60, 200, 9);
+    const auto ref = scene.Crop<unsigned short>(60, 200, 0, 0);
+    auto src = scene.Crop<unsigned short>(60, 200, 2, 6);
+    ImageStabilization stabilization;
+    int dx = 99, dy = 99;
+    stabilization.Run(ref.Data(), ref.Pitch(), src.Data(), src.Pitch(), 60, 200, dx, dy);
+    EXPECT_EQ(dx, 0);
+    EXPECT_EQ(dy, -6);
+    for (RegionSize size : TestRegionSizes()) {
+        auto a = RandomFrame(size.width, size.height, 0, 65535, 1);
+        auto b = RandomFrame(size.width, size.height, 0, 65535, 2);
+        stabilization.Run(a.Data(), a.Pitch(), b.Data(), b.Pitch(), size.width, size.height);
+        EXPECT_TRUE(b.OutsideUntouched());
+        if (size.width <= 60) {
+            EXPECT_EQ(stabilization.GetDx(), 0);
+        }
+        EXPECT_EQ(stabilization.GetDy(), 0);
+    }
+}
+
+TEST(ImageStabilization, ResultDoesNotDependOnTheNumberOfThreads) {
+    const int threads = omp_get_max_threads();
+    const Scene scene(320, 240, 11);
+    const auto ref = scene.Crop<float>(320, 240, 0, 0);
+    for (Shift shift : {Shift{4, 9}, Shift{-18, -1}}) {
+        const auto src = scene.Crop<float>(320, 240, shift.x, shift.y);
+        std::vector<int> first;
+        for (int team = 1; team <= 3; ++team) {
+            omp_set_num_threads(team);
+            TestImage<float> dst = Marked<float>(320, 240);
+            ImageStabilization stabilization;
+            stabilization.Run(ref.Data(), ref.Pitch(), src.Data(), src.Pitch(), dst.Data(),
+                              dst.Pitch(), 320, 240);
+            std::vector<int> result = Pixels(dst);
+            result.push_back(stabilization.GetDx());
+            result.push_back(stabilization.GetDy());
+            if (team == 1) {
+                first = result;
+            }
+            EXPECT_EQ(result, first) << team << " threads";
+        }
+    }
+    omp_set_num_threads(threads);
+}
+
+// A change of size reallocates and gives what a fresh object gives; a copy carries the last
+// shifts and works on after its source is gone.
+TEST(ImageStabilization, SizeChangesAndCopies) {
+    const Scene big(200, 160, 13), small(90, 70, 17);
+    const auto bigRef = big.Crop<float>(200, 160, 0, 0), bigSrc = big.Crop<float>(200, 160, 5, -3);
+    const auto smallRef = small.Crop<float>(90, 70, 0, 0);
+    const auto smallSrc = small.Crop<float>(90, 70, -2, 4);
+    auto run = [](ImageStabilization& s, const TestImage<float>& ref, const TestImage<float>& src) {
+        TestImage<float> dst = Marked<float>(ref.Width(), ref.Height());
+        s.Run(ref.Data(), ref.Pitch(), src.Data(), src.Pitch(), dst.Data(), dst.Pitch(),
+              ref.Width(), ref.Height());
+        std::vector<int> result = Pixels(dst);
+        result.push_back(s.GetDx());
+        result.push_back(s.GetDy());
+        return result;
+    };
+    ImageStabilization fresh;
+    const std::vector<int> expectedSmall = run(fresh, smallRef, smallSrc);
+
+    auto* original = new ImageStabilization;
+    run(*original, bigRef, bigSrc);
+    EXPECT_EQ(run(*original, smallRef, smallSrc), expectedSmall);
+    const std::vector<int> expectedBig = run(*original, bigRef, bigSrc);
+
+    ImageStabilization copy(*original);
+    EXPECT_EQ(copy.GetDx(), 5);
+    EXPECT_EQ(copy.GetDy(), -3);
+    ImageStabilization assigned;
+    assigned = *original;
+    assigned = assigned;
+    delete original;
+    EXPECT_EQ(run(copy, bigRef, bigSrc), expectedBig);
+    EXPECT_EQ(run(assigned, smallRef, smallSrc), expectedSmall);
+}
