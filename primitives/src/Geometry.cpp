@@ -1,90 +1,228 @@
 #include <PixelPrimitives/PixelPrimitives.h>
 #include "Common.h"
+#include "GeometryKernels.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
+#include <cstring>
 #include <type_traits>
 
-// Geometric transforms: every destination pixel is mapped back to a source point, which one
-// sampler reads by nearest neighbour or bilinear interpolation. Destination pixels whose
-// point falls outside the readable source area keep their content.
+// Geometric transforms: every destination pixel is mapped back to a source point, which is
+// read by nearest neighbour or bilinear interpolation. Destination pixels whose point falls
+// outside the readable source area keep their content.
+//
+// Results are those of sampling each pixel on its own in double precision. The kernels only
+// reorganise that work: resizing interpolates each source row once along x for a tile of
+// columns and blends two such rows along y, in the same operations and order; rotation and
+// remapping compute a tile's points first, then read and blend them in plain loops that the
+// compiler vectorises. Nearest neighbour is bilinear with zero weights, which returns the
+// nearest value exactly.
 namespace {
+
+constexpr int kTileElements = pp::kGeometryTile;
 
 // The source pixels that may be read: columns [x0, x1), rows [y0, y1).
 struct Area {
     int x0, y0, x1, y1;
 };
 
+// An interpolated value as T. Every value is a blend of source values with weights in [0, 1],
+// so an integer one rounds to within T's range and needs no saturation.
 template <typename T>
-T FromDouble(double v) {
+[[gnu::always_inline]] inline T FromDouble(double v) {
     if constexpr (std::is_floating_point_v<T>) {
         return static_cast<T>(v);
     } else {
-        return pp::SaturateCast<T>(pp::RoundHalfEven(v));
+        return static_cast<T>(static_cast<int>(pp::RoundHalfEven(v)));
     }
 }
 
-// a + f * (b - a) in the weighted form (1 - f) a + f b; b is not read when its weight is 0,
-// so nothing past the area and no Inf or NaN from an unused neighbour can leak in.
-template <typename T>
-double Blend(const T* a, const T* b, double f) {
-    if (f == 0.0) {
-        return static_cast<double>(*a);
-    }
-    return (1.0 - f) * static_cast<double>(*a) + f * static_cast<double>(*b);
+// (1 - f) a + f b, except that a weight of 0 gives a itself, so that nothing past the area
+// and no Inf or NaN from an unused neighbour can leak in (b is read, but not used).
+[[gnu::always_inline]] inline double Blend(double a, double b, double f) {
+    const double blended = (1.0 - f) * a + f * b;
+    return f == 0.0 ? a : blended;
 }
 
-// Samples the C-channel source at (X, Y) into out; returns false (out untouched) when the
-// point lies outside the area.
-template <typename T, int C>
-bool Sample(const T* src, int srcStep, const Area& area, double X, double Y, bool linear, T* out) {
+// ---- Resize: separable, so positions and weights come from per-column and per-row taps.
+
+// Where destination column or row i samples the source along one axis.
+inline double SourcePosition(int i, int offset, double scale) {
+    return (i + 0.5 - offset) / scale - 0.5;
+}
+
+// The two source pixels that position p reads along an axis of n pixels and the weight of the
+// second; nearest neighbour reads one pixel with weight 0. p must be inside [0, n).
+struct Tap {
+    int a, b;
+    double f;
+};
+
+inline Tap AxisTap(double p, int n, bool linear) {
     if (!linear) {
-        // Nearest pixel, rounding halves up; the rounded position must name an area pixel.
-        double nx = std::floor(X + 0.5);
-        double ny = std::floor(Y + 0.5);
-        if (!(nx >= area.x0 && nx < area.x1 && ny >= area.y0 && ny < area.y1)) {
-            return false;
-        }
-        const T* pixel = pp::RowAt(src, srcStep, static_cast<int>(ny)) + static_cast<int>(nx) * C;
-        std::copy(pixel, pixel + C, out);
-        return true;
+        const int i = static_cast<int>(std::floor(p + 0.5));
+        return {i, i, 0.0};
     }
-    // Bilinear: the integer part must name an area pixel; the far neighbours are clamped to
-    // the area, which is harmless since they are only read with a non-zero weight.
-    if (!(X >= area.x0 && X < area.x1 && Y >= area.y0 && Y < area.y1)) {
-        return false;
-    }
-    int xa = static_cast<int>(std::floor(X));
-    int ya = static_cast<int>(std::floor(Y));
-    int xb = std::min(xa + 1, area.x1 - 1);
-    int yb = std::min(ya + 1, area.y1 - 1);
-    double fx = X - xa;
-    double fy = Y - ya;
-    const T* top = pp::RowAt(src, srcStep, ya);
-    const T* bottom = pp::RowAt(src, srcStep, yb);
-    for (int c = 0; c < C; ++c) {
-        double upper = Blend(top + xa * C + c, top + xb * C + c, fx);
-        double value = upper;
-        if (fy != 0.0) {
-            double lower = Blend(bottom + xa * C + c, bottom + xb * C + c, fx);
-            value = (1.0 - fy) * upper + fy * lower;
-        }
-        out[c] = FromDouble<T>(value);
-    }
-    return true;
+    const int a = static_cast<int>(std::floor(p));
+    return {a, std::min(a + 1, n - 1), p - a};
 }
 
-// Applies map(x, y, X, Y) to every destination pixel and samples the source there.
-template <typename T, int C, typename Map>
-void Warp(const T* src, int srcStep, const Area& area, T* dst, int dstStep, int dstWidth,
-          int dstHeight, bool linear, Map map) {
-    for (int y = 0; y < dstHeight; ++y) {
-        T* row = pp::RowAt(dst, dstStep, y);
-        for (int x = 0; x < dstWidth; ++x) {
-            double X, Y;
-            map(x, y, X, Y);
-            Sample<T, C>(src, srcStep, area, X, Y, linear, row + x * C);
+inline bool InsideAxis(double p, int n, bool linear) {
+    const double q = linear ? p : std::floor(p + 0.5);
+    return q >= 0 && q < n;
+}
+
+// The destination positions [begin, end) along one axis whose source position is readable.
+// Positions grow with i (every step of SourcePosition rounds monotonically), so they are one
+// run.
+struct Span {
+    int begin, end;
+};
+
+Span InsideSpan(int dstSize, int srcSize, int offset, double scale, bool linear) {
+    int begin = 0;
+    while (begin < dstSize && !InsideAxis(SourcePosition(begin, offset, scale), srcSize, linear)) {
+        ++begin;
+    }
+    int end = begin;
+    while (end < dstSize && InsideAxis(SourcePosition(end, offset, scale), srcSize, linear)) {
+        ++end;
+    }
+    return {begin, end};
+}
+
+// out[j] = Blend(upper[j], lower[j], f) converted to T: two interpolated rows blended along y.
+// The branch keeps the lower row unused at weight 0, as Blend does.
+template <typename T>
+[[gnu::always_inline]] inline void BlendRows(const double* upper, const double* lower, double f,
+                                             int n, T* out) {
+    if (f == 0.0) {
+        for (int j = 0; j < n; ++j) {
+            out[j] = FromDouble<T>(upper[j]);
         }
+        return;
+    }
+    const double g = 1.0 - f;
+    for (int j = 0; j < n; ++j) {
+        out[j] = FromDouble<T>(g * upper[j] + f * lower[j]);
+    }
+}
+
+PP_MULTIVERSION void BlendRowsKernel(const double* upper, const double* lower, double f, int n,
+                                     unsigned char* out) {
+    BlendRows(upper, lower, f, n, out);
+}
+PP_MULTIVERSION void BlendRowsKernel(const double* upper, const double* lower, double f, int n,
+                                     unsigned short* out) {
+    BlendRows(upper, lower, f, n, out);
+}
+PP_MULTIVERSION void BlendRowsKernel(const double* upper, const double* lower, double f, int n,
+                                     float* out) {
+    BlendRows(upper, lower, f, n, out);
+}
+
+// The taps of destination columns [x0, x0 + n), and the windows of their blocks.
+void FillColumnTaps(pp::ColumnTaps& taps, int x0, int n, int C, int srcWidth, double scale,
+                    int offsetX, bool linear) {
+    for (int i = 0; i < n; ++i) {
+        const Tap t = AxisTap(SourcePosition(x0 + i, offsetX, scale), srcWidth, linear);
+        for (int c = 0; c < C; ++c) {
+            taps.a[i * C + c] = t.a * C + c;
+            taps.b[i * C + c] = t.b * C + c;
+            taps.f[i * C + c] = t.f;
+            taps.g[i * C + c] = 1.0 - t.f;
+        }
+    }
+    taps.elements = n * C;
+    constexpr int kBlock = pp::ColumnTaps::kBlock;
+    constexpr int kWindow = pp::ColumnTaps::kWindow;
+    // Blocks are windowed from the first up to one that does not fit (at the latest, one
+    // whose window would pass the end of the row); the rest are read one by one.
+    taps.windowBlocks = 0;
+    for (int j = 0; j + kBlock <= taps.elements; j += kBlock) {
+        // Every b is at or after its a; channels make the a's of a block non-monotonic.
+        const int first = *std::min_element(taps.a + j, taps.a + j + kBlock);
+        const int last = *std::max_element(taps.b + j, taps.b + j + kBlock);
+        if (last - first >= kWindow || first + kWindow > srcWidth * C) {
+            break;
+        }
+        const int k = taps.windowBlocks++;
+        taps.windowStart[k] = first;
+        for (int m = 0; m < kBlock; ++m) {
+            taps.windowLanes[k][m] = taps.a[j + m] - first;
+            taps.windowLanes[k][kBlock + m] = taps.b[j + m] - first;
+        }
+    }
+}
+
+// Source rows interpolated along x for one tile of columns, two kept at a time: enlarging
+// reuses each row for several destination rows.
+template <typename T>
+class RowCache {
+public:
+    RowCache(const T* src, int srcStep, const pp::ColumnTaps& taps)
+        : src_(src), srcStep_(srcStep), taps_(taps) {}
+
+    // Source row r interpolated, computed unless cached; the row `keep` stays cached.
+    const double* Row(int r, int keep) {
+        for (int k = 0; k < 2; ++k) {
+            if (id_[k] == r) {
+                return rows_[k];
+            }
+        }
+        const int k = id_[0] == keep ? 1 : 0;
+        pp::InterpolateRow(pp::RowAt(src_, srcStep_, r), taps_, rows_[k]);
+        id_[k] = r;
+        return rows_[k];
+    }
+
+private:
+    const T* src_;
+    int srcStep_;
+    const pp::ColumnTaps& taps_;
+    int id_[2] = {-1, -1};
+    double rows_[2][kTileElements + 40];
+};
+
+// Enlarges or reduces the source into the destination pixels that have a source: columns
+// `cols` and rows `rows`, processed in tiles of columns.
+template <typename T, int C>
+void ResizeTiles(const T* src, int srcStep, int srcWidth, int srcHeight, T* dst, int dstStep,
+                 Span cols, Span rows, double scale, int offsetX, int offsetY, bool linear) {
+    constexpr int kPixels = kTileElements / C;
+    pp::ColumnTaps taps;
+    for (int x0 = cols.begin; x0 < cols.end; x0 += kPixels) {
+        const int n = std::min(kPixels, cols.end - x0);
+        FillColumnTaps(taps, x0, n, C, srcWidth, scale, offsetX, linear);
+        RowCache<T> cache(src, srcStep, taps);
+        for (int y = rows.begin; y < rows.end; ++y) {
+            const Tap t = AxisTap(SourcePosition(y, offsetY, scale), srcHeight, linear);
+            const double* upper = cache.Row(t.a, t.f != 0.0 ? t.b : -1);
+            const double* lower = t.f != 0.0 ? cache.Row(t.b, t.a) : upper;
+            BlendRowsKernel(upper, lower, t.f, n * C, pp::RowAt(dst, dstStep, y) + x0 * C);
+        }
+    }
+}
+
+// Scale 1 with whole offsets moves pixels without changing them: a copy of the overlapping
+// part of each row.
+template <typename T, int C>
+void Shift(const T* src, int srcStep, int srcWidth, int srcHeight, T* dst, int dstStep,
+           int dstWidth, int dstHeight, int offsetX, int offsetY) {
+    // In 64 bits: offsets near the int limits must not overflow.
+    const long long x0 = std::max<long long>(0, offsetX);
+    const long long x1 = std::min<long long>(dstWidth, static_cast<long long>(srcWidth) + offsetX);
+    const long long y0 = std::max<long long>(0, offsetY);
+    const long long y1 =
+        std::min<long long>(dstHeight, static_cast<long long>(srcHeight) + offsetY);
+    if (x0 >= x1) {
+        return;
+    }
+    const std::size_t bytes = static_cast<std::size_t>(x1 - x0) * C * sizeof(T);
+    for (long long y = y0; y < y1; ++y) {
+        const T* from = pp::RowAt(src, srcStep, static_cast<int>(y - offsetY)) + (x0 - offsetX) * C;
+        std::memcpy(pp::RowAt(dst, dstStep, static_cast<int>(y)) + x0 * C, from, bytes);
     }
 }
 
@@ -96,13 +234,130 @@ bool Resize(const T* src, int srcStep, int srcWidth, int srcHeight, T* dst, int 
         !pp::ValidSize(dstWidth, dstHeight) || !(scale > 0.0f)) {
         return false;
     }
+    if (scale == 1.0f) {
+        // Positions are then whole source pixels, read exactly in both modes.
+        Shift<T, C>(src, srcStep, srcWidth, srcHeight, dst, dstStep, dstWidth, dstHeight, offsetX,
+                    offsetY);
+        return true;
+    }
     const double s = scale;
-    Warp<T, C>(src, srcStep, Area{0, 0, srcWidth, srcHeight}, dst, dstStep, dstWidth, dstHeight,
-               linear, [&](int x, int y, double& X, double& Y) {
-                   X = (x + 0.5 - offsetX) / s - 0.5;
-                   Y = (y + 0.5 - offsetY) / s - 0.5;
-               });
+    const Span cols = InsideSpan(dstWidth, srcWidth, offsetX, s, linear);
+    const Span rows = InsideSpan(dstHeight, srcHeight, offsetY, s, linear);
+    ResizeTiles<T, C>(src, srcStep, srcWidth, srcHeight, dst, dstStep, cols, rows, s, offsetX,
+                      offsetY, linear);
     return true;
+}
+
+// ---- Rotation and remapping: any point per pixel, sampled a tile of a row at a time.
+
+// A tile's source points in, and per pixel what sampling needs: whether the point is
+// readable, the element index of its top-left pixel, the steps to its right and lower
+// neighbours (0 where clamped at the area's edge) and the weights of those neighbours.
+struct PointTile {
+    double X[kTileElements];
+    double Y[kTileElements];
+    bool inside[kTileElements];
+    std::ptrdiff_t index[kTileElements];
+    std::ptrdiff_t right[kTileElements];
+    std::ptrdiff_t down[kTileElements];
+    double fx[kTileElements];
+    double fy[kTileElements];
+};
+
+// Fills the sampling fields of the first n points. Unreadable points are moved to the area's
+// first pixel, so that their reads stay in bounds and their conversions defined. Nearest
+// neighbour takes the pixel at X + 0.5 rounded down, with zero weights; the area starts at or
+// after 0, so a readable point's rounding down is its truncation.
+template <int C>
+[[gnu::always_inline]] inline void LocatePoints(PointTile& t, int n, const Area& area,
+                                                std::ptrdiff_t stride, bool linear) {
+    const double shift = linear ? 0.0 : 0.5;
+    for (int i = 0; i < n; ++i) {
+        const double px = t.X[i] + shift;
+        const double py = t.Y[i] + shift;
+        const bool inside = px >= area.x0 && px < area.x1 && py >= area.y0 && py < area.y1;
+        const double sx = inside ? px : area.x0;
+        const double sy = inside ? py : area.y0;
+        const int xa = static_cast<int>(sx);
+        const int ya = static_cast<int>(sy);
+        t.inside[i] = inside;
+        t.index[i] = ya * stride + xa * C;
+        t.right[i] = (xa + 1 < area.x1 && linear) ? C : 0;
+        t.down[i] = (ya + 1 < area.y1 && linear) ? stride : 0;
+        t.fx[i] = linear ? sx - xa : 0.0;
+        t.fy[i] = linear ? sy - ya : 0.0;
+    }
+}
+
+// out[i * C + c] = the sample of point i, channel c, for points inside the area.
+template <typename T, int C>
+[[gnu::always_inline]] inline void SamplePoints(const T* src, const PointTile& t, int n, T* out) {
+    for (int i = 0; i < n; ++i) {
+        for (int c = 0; c < C; ++c) {
+            const T* p = src + t.index[i] + c;
+            const double upper = Blend(p[0], p[t.right[i]], t.fx[i]);
+            const double lower = Blend(p[t.down[i]], p[t.down[i] + t.right[i]], t.fx[i]);
+            const double value = Blend(upper, lower, t.fy[i]);
+            out[i * C + c] = FromDouble<T>(value);
+        }
+    }
+}
+
+// Samples the first n points of the tile into dst, leaving the pixels of unreadable points.
+template <typename T, int C>
+[[gnu::always_inline]] inline void SampleTile(const T* src, std::ptrdiff_t stride, const Area& area,
+                                              PointTile& t, int n, bool linear, T* dst) {
+    T out[kTileElements];
+    LocatePoints<C>(t, n, area, stride, linear);
+    if constexpr (std::is_same_v<T, float> && C == 1) {
+        pp::SampleFloatPoints(src, {t.index, t.right, t.down, t.fx, t.fy}, n, out);
+    } else {
+        SamplePoints<T, C>(src, t, n, out);
+    }
+    for (int i = 0; i < n; ++i) {
+        for (int c = 0; c < C; ++c) {
+            if (t.inside[i]) {
+                dst[i * C + c] = out[i * C + c];
+            }
+        }
+    }
+}
+
+PP_MULTIVERSION void SampleTileKernel(const unsigned char* src, std::ptrdiff_t stride,
+                                      const Area& area, PointTile& t, int n, bool linear,
+                                      unsigned char* dst, int channels) {
+    if (channels == 3) {
+        SampleTile<unsigned char, 3>(src, stride, area, t, n, linear, dst);
+    } else {
+        SampleTile<unsigned char, 4>(src, stride, area, t, n, linear, dst);
+    }
+}
+PP_MULTIVERSION void SampleTileKernel(const unsigned short* src, std::ptrdiff_t stride,
+                                      const Area& area, PointTile& t, int n, bool linear,
+                                      unsigned short* dst, int) {
+    SampleTile<unsigned short, 1>(src, stride, area, t, n, linear, dst);
+}
+PP_MULTIVERSION void SampleTileKernel(const float* src, std::ptrdiff_t stride, const Area& area,
+                                      PointTile& t, int n, bool linear, float* dst, int) {
+    SampleTile<float, 1>(src, stride, area, t, n, linear, dst);
+}
+
+// Applies map(x0, y, n, X, Y), which gives the source points of the n pixels from (x0, y),
+// to every destination pixel and samples the source there.
+template <typename T, int C, typename Map>
+void Warp(const T* src, int srcStep, const Area& area, T* dst, int dstStep, int dstWidth,
+          int dstHeight, bool linear, Map map) {
+    constexpr int kPixels = kTileElements / C;
+    const std::ptrdiff_t stride = srcStep / static_cast<int>(sizeof(T));
+    PointTile tile;
+    for (int y = 0; y < dstHeight; ++y) {
+        T* row = pp::RowAt(dst, dstStep, y);
+        for (int x0 = 0; x0 < dstWidth; x0 += kPixels) {
+            const int n = std::min(kPixels, dstWidth - x0);
+            map(x0, y, n, tile.X, tile.Y);
+            SampleTileKernel(src, stride, area, tile, n, linear, row + x0 * C, C);
+        }
+    }
 }
 
 // Cosine and sine of an angle in degrees, exact at multiples of 90 degrees.
@@ -133,11 +388,13 @@ bool RotateCenter(const T* src, int srcStep, T* dst, int dstStep, int width, int
     const double cy = (height - 1) / 2.0;
     // Inverse rotation: each destination pixel is turned back onto the source.
     Warp<T, C>(src, srcStep, Area{0, 0, width, height}, dst, dstStep, width, height, true,
-               [&](int x, int y, double& X, double& Y) {
-                   double dx = x - cx;
-                   double dy = y - cy;
-                   X = cx + dx * c - dy * s;
-                   Y = cy + dx * s + dy * c;
+               [&](int x0, int y, int n, double* X, double* Y) {
+                   const double dy = y - cy;
+                   for (int i = 0; i < n; ++i) {
+                       const double dx = (x0 + i) - cx;
+                       X[i] = cx + dx * c - dy * s;
+                       Y[i] = cy + dx * s + dy * c;
+                   }
                });
     return true;
 }
@@ -161,9 +418,13 @@ bool PixelPrimitives::Remap_32f_C1R(const float* src, int srcWidth, int srcHeigh
         return false;
     }
     Warp<float, 1>(src, srcStep, area, dst, dstStep, dstWidth, dstHeight, linear,
-                   [&](int x, int y, double& X, double& Y) {
-                       X = pp::RowAt(xMap, xMapStep, y)[x];
-                       Y = pp::RowAt(yMap, yMapStep, y)[x];
+                   [&](int x0, int y, int n, double* X, double* Y) {
+                       const float* xs = pp::RowAt(xMap, xMapStep, y) + x0;
+                       const float* ys = pp::RowAt(yMap, yMapStep, y) + x0;
+                       for (int i = 0; i < n; ++i) {
+                           X[i] = xs[i];
+                           Y[i] = ys[i];
+                       }
                    });
     return true;
 }
