@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstdlib>
 
 #include "frame/Parallel.h"
@@ -33,6 +34,52 @@ static_assert(kBandRows % 2 == 0, "bands must start on even rows");
 // Rows above and below a band that its 5x5 low-pass reads.
 constexpr int kHalo = 2;
 
+// |lowpass - image| of one row into edges, and its sum. The sum is added in double over
+// interleaved lanes, enough of them to hide the latency of the additions, and depends on
+// nothing but the row.
+SOLOMA_MULTIVERSION double HighPassRow(const float* image, const float* lowpass, float* edges,
+                                       int width) {
+    constexpr int kLanes = 16;
+    double lanes[kLanes] = {};
+    int x = 0;
+    for (; x + kLanes <= width; x += kLanes) {
+        for (int j = 0; j < kLanes; ++j) {
+            const float magnitude = std::fabs(lowpass[x + j] - image[x + j]);
+            edges[x + j] = magnitude;
+            lanes[j] += static_cast<double>(magnitude);
+        }
+    }
+    for (int j = 0; x < width; ++x, ++j) {
+        const float magnitude = std::fabs(lowpass[x] - image[x]);
+        edges[x] = magnitude;
+        lanes[j] += static_cast<double>(magnitude);
+    }
+    for (int half = kLanes / 2; half > 0; half /= 2) {
+        for (int j = 0; j < half; ++j) {
+            lanes[j] += lanes[j + half];
+        }
+    }
+    return lanes[0];
+}
+
+// Counts the pixels of one row above the threshold, in total and into their columns' counts.
+// Returns false when a pixel equals the threshold or is NaN: the edge map keeps such a value
+// as it is, so the row does not reduce to counts.
+SOLOMA_MULTIVERSION bool CountEdgesInRow(const float* row, int width, float threshold,
+                                         int* columnCounts, int* rowCount) {
+    int count = 0;
+    int unclear = 0;
+    for (int x = 0; x < width; ++x) {
+        const int above = row[x] > threshold;
+        const int below = row[x] < threshold;
+        count += above;
+        columnCounts[x] += above;
+        unclear |= 1 - (above | below);
+    }
+    *rowCount = count;
+    return unclear == 0;
+}
+
 // Adds rows [0, rows) of the edge map, column by column, into sums[0 .. width). Each column
 // is added in row order in double; walking the rows reads the map in memory order.
 SOLOMA_MULTIVERSION void AddColumns(const float* map, int pitch, int width, int rows,
@@ -45,7 +92,8 @@ SOLOMA_MULTIVERSION void AddColumns(const float* map, int pitch, int width, int 
     }
 }
 
-SOLOMA_MULTIVERSION void AddInto(const double* partial, int width, double* sums) {
+template <typename T>
+SOLOMA_MULTIVERSION void AddInto(const T* partial, int width, T* sums) {
     for (int x = 0; x < width; ++x) {
         sums[x] += partial[x];
     }
@@ -86,6 +134,7 @@ void ImageStabilization::Init(int width, int height, bool withConversion) {
     const long long bands = BandCount(height);
     _bandSums.AllocateIfAbsent(static_cast<int>(bands));
     if (bands * width <= INT_MAX) {
+        _bandColumnCounts.AllocateIfAbsent(static_cast<int>(bands * width));
         _bandColumnSums.AllocateIfAbsent(static_cast<int>(bands * width));
     }
     _width = width;
@@ -102,6 +151,7 @@ void ImageStabilization::Cleanup() {
     _filterBuffer.Release();
     _costs.Release();
     _bandSums.Release();
+    _bandColumnCounts.Release();
     _bandColumnSums.Release();
     _bandLowpass.Release();
     _threadCosts.Release();
@@ -138,7 +188,7 @@ bool ImageStabilization::PrepareTeam(bool withConversion) {
         _scratchThreads = _team;
     }
     return _refColumns && _srcColumns && _refRows && _srcRows && _edges && _costs && _bandSums &&
-           _bandColumnSums && (_conversion || !withConversion);
+           _bandColumnCounts && _bandColumnSums && (_conversion || !withConversion);
 }
 
 double ImageStabilization::HighPassBand(const float* src, int srcStep, int width, int height,
@@ -153,15 +203,25 @@ double ImageStabilization::HighPassBand(const float* src, int srcStep, int width
         _filterBuffer.Get() + static_cast<std::ptrdiff_t>(thread) * _filterBufferSize;
     PixelPrimitives::FilterLowpassBorderConst5x5_32f_C1R(
         RowAt(src, srcStep, top), srcStep, lowpass, pitch, width, bottom - top, 0.0f, filterBuffer);
-    // |low-pass - image|, a high-pass magnitude.
-    const int rows = y1 - y0;
-    float* edges = RowAt(_edges.Get(), _edges.Pitch(), y0);
-    PixelPrimitives::Sub_32f_C1(RowAt(src, srcStep, y0), srcStep, RowAt(lowpass, pitch, y0 - top),
-                                pitch, edges, _edges.Pitch(), width, rows);
-    PixelPrimitives::Abs_32f_C1I(edges, _edges.Pitch(), width, rows);
     double sum = 0.0;
-    PixelPrimitives::Sum_32f_C1R(edges, _edges.Pitch(), width, rows, &sum, true);
+    for (int y = y0; y < y1; ++y) {
+        sum += HighPassRow(RowAt(src, srcStep, y), RowAt(lowpass, pitch, y - top),
+                           RowAt(_edges.Get(), _edges.Pitch(), y), width);
+    }
     return sum;
+}
+
+bool ImageStabilization::CountBand(int width, int y0, int y1, float threshold, float* rowProjection,
+                                   int* columnCounts) {
+    std::fill(columnCounts, columnCounts + width, 0);
+    bool clear = true;
+    for (int y = y0; y < y1; ++y) {
+        int count = 0;
+        clear &= CountEdgesInRow(RowAt(_edges.Get(), _edges.Pitch(), y), width, threshold,
+                                 columnCounts, &count);
+        rowProjection[y] = static_cast<float>(count);
+    }
+    return clear;
 }
 
 void ImageStabilization::EdgeBand(int width, int y0, int y1, float threshold, float* rowProjection,
@@ -182,8 +242,8 @@ void ImageStabilization::EdgeBand(int width, int y0, int y1, float threshold, fl
 void ImageStabilization::ContourVector(const float* src, int srcStep, int width, int height,
                                        float* columnProjection, float* rowProjection) {
     // Two passes over bands of rows: the high-pass magnitude and its sum, then, with the mean
-    // known, the 0/1 edge map and its projections. Bands are fixed and their partial sums are
-    // added in band order, so the result does not depend on the number of threads.
+    // known, the 0/1 edge map and its projections. Bands are fixed and their partial results
+    // are added in band order, so the result does not depend on the number of threads.
     const int bands = BandCount(height);
     double* bandSums = _bandSums.Get();
 #pragma omp parallel for schedule(static) num_threads(_team) if (useParallel)
@@ -199,18 +259,38 @@ void ImageStabilization::ContourVector(const float* src, int srcStep, int width,
     const double mean = total / (static_cast<double>(width) * static_cast<double>(height));
     const float threshold = static_cast<float>(mean) * kEdgeShare;
 
-    double* columnSums = _bandColumnSums.Get();
-#pragma omp parallel for schedule(static) num_threads(_team) if (useParallel)
+    // The edge map is 0 below the threshold and 1 above it, so its sums are counts. Only a
+    // pixel exactly at the threshold (or NaN) keeps its value; then the map is made and summed
+    // in double as it stands.
+    int* columnCounts = _bandColumnCounts.Get();
+    int clear = 1;
+#pragma omp parallel for schedule(static) num_threads(_team) if (useParallel) reduction(& : clear)
     for (int band = 0; band < bands; ++band) {
         const int y0 = band * kBandRows;
-        EdgeBand(width, y0, std::min(y0 + kBandRows, height), threshold, rowProjection,
-                 columnSums + static_cast<std::ptrdiff_t>(band) * width);
+        clear &= CountBand(width, y0, std::min(y0 + kBandRows, height), threshold, rowProjection,
+                           columnCounts + static_cast<std::ptrdiff_t>(band) * width);
     }
-    for (int band = 1; band < bands; ++band) {
-        AddInto(columnSums + static_cast<std::ptrdiff_t>(band) * width, width, columnSums);
-    }
-    for (int x = 0; x < width; ++x) {
-        columnProjection[x] = static_cast<float>(columnSums[x]);
+    if (clear) {
+        for (int band = 1; band < bands; ++band) {
+            AddInto(columnCounts + static_cast<std::ptrdiff_t>(band) * width, width, columnCounts);
+        }
+        for (int x = 0; x < width; ++x) {
+            columnProjection[x] = static_cast<float>(columnCounts[x]);
+        }
+    } else {
+        double* columnSums = _bandColumnSums.Get();
+#pragma omp parallel for schedule(static) num_threads(_team) if (useParallel)
+        for (int band = 0; band < bands; ++band) {
+            const int y0 = band * kBandRows;
+            EdgeBand(width, y0, std::min(y0 + kBandRows, height), threshold, rowProjection,
+                     columnSums + static_cast<std::ptrdiff_t>(band) * width);
+        }
+        for (int band = 1; band < bands; ++band) {
+            AddInto(columnSums + static_cast<std::ptrdiff_t>(band) * width, width, columnSums);
+        }
+        for (int x = 0; x < width; ++x) {
+            columnProjection[x] = static_cast<float>(columnSums[x]);
+        }
     }
     ClearEnds(rowProjection, height);
     ClearEnds(columnProjection, width);

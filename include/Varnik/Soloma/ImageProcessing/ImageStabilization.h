@@ -73,7 +73,12 @@ private:
     // The high-pass magnitude of rows [y0, y1) of src into the edge image; returns their sum.
     double HighPassBand(const float* src, int srcStep, int width, int height, int y0, int y1,
                         int thread);
-    // Thresholds rows [y0, y1) of the edge image and sums them along rows and along columns.
+    // Counts the edges of rows [y0, y1) along rows and into columnCounts; false when a pixel
+    // sits exactly at the threshold or is NaN, so that the band's edge map is not all 0 and 1.
+    bool CountBand(int width, int y0, int y1, float threshold, float* rowProjection,
+                   int* columnCounts);
+    // Thresholds rows [y0, y1) of the edge image and sums them along rows and along columns
+    // in double, whatever values the edge map holds.
     void EdgeBand(int width, int y0, int y1, float threshold, float* rowProjection,
                   double* columnSums);
 
@@ -92,8 +97,9 @@ private:
     detail::VectorBuffer<float> _costs;                 // one cost per candidate shift
 
     // The frame is worked through in bands of rows that stay in cache. Per band: its sum of
-    // high-pass magnitudes and its column sums of edges.
+    // high-pass magnitudes and its column sums of edges (as counts, or in double).
     detail::VectorBuffer<double> _bandSums;
+    detail::VectorBuffer<int> _bandColumnCounts;
     detail::VectorBuffer<double> _bandColumnSums;
     // Per thread: the low-pass of one band with its two rows above and below, the search's
     // cost vector and differences. Kept, with the in-place overloads' copy of the frame, so
