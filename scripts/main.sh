@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up, builds in Release and runs the main job on the built-in synthetic frame: the four
-# contrast enhancements into out/, then the frame's statistics and display limits.
+# contrast enhancements into out/, the alignment of a moved copy of it with the frame, then the
+# frame's statistics and display limits.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,5 +13,6 @@ soloma=build/release/tools/soloma
 "$soloma" plateau --output out/plateau.png
 "$soloma" dde --output out/dde.png
 "$soloma" fastdde --output out/fastdde.png
+"$soloma" stabilize --output out/stabilized.png
 "$soloma" stats
 "$soloma" limits

@@ -20,6 +20,8 @@ const Command kCommands[] = {
     {"fastdde", "fast detail enhancement with box filters", RunFastDde},
     {"stats", "statistics of a region, in counts or kelvin", RunStats},
     {"limits", "display limits of a region from its histogram", RunLimits},
+    {"stabilize", "whole-pixel alignment of a frame, or a sequence, with a reference",
+     RunStabilize},
 };
 
 void PrintCommands(bool toErrorStream) {

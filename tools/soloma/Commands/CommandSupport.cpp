@@ -4,7 +4,9 @@
 #include "../PngIo.h"
 #include "../SyntheticFrame.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <system_error>
 
 namespace Varnik::Soloma::Cli {
 
@@ -29,6 +31,26 @@ bool ParseCommandLine(const CommandUsage& usage, const std::vector<std::string>&
     if (options->Has("help")) {
         PrintUsage(usage);
         *exitCode = kExitSuccess;
+        return false;
+    }
+    return true;
+}
+
+bool ListFrames(const std::string& folder, std::vector<std::filesystem::path>* frames,
+                std::string* error) {
+    std::error_code failure;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, failure)) {
+        if (entry.is_regular_file() && entry.path().extension() == ".png") {
+            frames->push_back(entry.path());
+        }
+    }
+    if (failure) {
+        *error = "cannot read the folder '" + folder + "': " + failure.message();
+        return false;
+    }
+    std::sort(frames->begin(), frames->end());
+    if (frames->empty()) {
+        *error = "no .png frames in '" + folder + "'";
         return false;
     }
     return true;

@@ -4,6 +4,7 @@
 #include "../Options.h"
 
 #include <chrono>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,11 @@ struct InputFrame {
     std::string path;         // empty for the built-in frame
     std::string description;  // for the report, e.g. "built-in synthetic frame (seed 1)"
 };
+
+// The *.png files of a folder in name order; false with a message when the folder cannot be
+// read or holds none.
+bool ListFrames(const std::string& folder, std::vector<std::filesystem::path>* frames,
+                std::string* error);
 
 // The standard --input option, and loading what it names: a 16-bit grayscale PNG, or the
 // built-in synthetic frame when absent.

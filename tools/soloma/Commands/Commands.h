@@ -20,5 +20,6 @@ int RunDde(const std::vector<std::string>& args);
 int RunFastDde(const std::vector<std::string>& args);
 int RunStats(const std::vector<std::string>& args);
 int RunLimits(const std::vector<std::string>& args);
+int RunStabilize(const std::vector<std::string>& args);
 
 }  // namespace Varnik::Soloma::Cli

@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <system_error>
 
 namespace Varnik::Soloma::Cli {
 namespace {
@@ -137,25 +136,6 @@ int RunSingle(const Options& options, const Settings& settings) {
                                {{"settings", DescribeSettings(settings)}},
                                "PlateauEqualization::Create",
                                milliseconds});
-}
-
-bool ListFrames(const std::string& folder, std::vector<fs::path>* frames, std::string* error) {
-    std::error_code failure;
-    for (const fs::directory_entry& entry : fs::directory_iterator(folder, failure)) {
-        if (entry.is_regular_file() && entry.path().extension() == ".png") {
-            frames->push_back(entry.path());
-        }
-    }
-    if (failure) {
-        *error = "cannot read the folder '" + folder + "': " + failure.message();
-        return false;
-    }
-    std::sort(frames->begin(), frames->end());
-    if (frames->empty()) {
-        *error = "no .png frames in '" + folder + "'";
-        return false;
-    }
-    return true;
 }
 
 int RunSequence(const Options& options, const Settings& settings) {
