@@ -1,8 +1,13 @@
+#include <PixelPrimitives/PixelPrimitives.h>
+#include <PixelPrimitives/VectorPrimitives.h>
 #include <Varnik/Soloma/ImageProcessing/ImageStabilization.h>
 #include <gtest/gtest.h>
 #include <omp.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <random>
 #include <vector>
 
@@ -155,6 +160,21 @@ TEST(ImageStabilization, FeaturelessPairIsNotMoved) {
     EXPECT_EQ(Pixels(moved), Pixels(flat));
 }
 
+// A NaN in a float frame spreads through the mean: no edge can be told and no cost
+// compared, so the frame stays where it is.
+TEST(ImageStabilization, FrameWithNaNIsNotMoved) {
+    const Scene scene(120, 100, 19);
+    const auto ref = scene.Crop<float>(120, 100, 0, 0);
+    auto src = scene.Crop<float>(120, 100, 4, 4);
+    src.At(50, 40) = NAN;
+    const auto before = src;
+    ImageStabilization stabilization;
+    stabilization.Run(ref.Data(), ref.Pitch(), src.Data(), src.Pitch(), 120, 100);
+    EXPECT_EQ(stabilization.GetDx(), 0);
+    EXPECT_EQ(stabilization.GetDy(), 0);
+    EXPECT_EQ(std::memcmp(src.Data(), before.Data(), src.Pitch() * 100 - 6 * 4), 0);
+}
+
 // 60 pixels or fewer across leave no comparison window on that axis: it reports 0 while the
 // other axis is still estimated; tiny frames run without reading outside anything.
 TEST(ImageStabilization, NarrowFramesReportZeroOnTheShortAxis) {
@@ -236,4 +256,112 @@ TEST(ImageStabilization, SizeChangesAndCopies) {
     delete original;
     EXPECT_EQ(run(copy, bigRef, bigSrc), expectedBig);
     EXPECT_EQ(run(assigned, smallRef, smallSrc), expectedSmall);
+}
+
+namespace {
+
+// The estimate as a plain sequence of whole-frame steps: 5x5 low-pass with a zero border,
+// |low-pass - image|, threshold at 0.6 times its mean, row and column sums with five entries
+// cleared at each end, then the shift of least absolute difference over the window 30
+// entries in from each end, the one nearest 0 among equal costs.
+struct Projections {
+    std::vector<float> columns;
+    std::vector<float> rows;
+};
+
+Projections ReferenceProjections(const TestImage<float>& image) {
+    const int w = image.Width(), h = image.Height();
+    TestImage<float> edges(w, h);
+    int size = 0;
+    PixelPrimitives::FilterLowpassGetBufferSize5x5_32f_C1R(w, h, &size);
+    std::vector<unsigned char> buffer(size);
+    PixelPrimitives::FilterLowpassBorderConst5x5_32f_C1R(image.Data(), image.Pitch(), edges.Data(),
+                                                         edges.Pitch(), w, h, 0.0f, buffer.data());
+    double mean = 0.0;
+    PixelPrimitives::Sub_32f_C1I(image.Data(), image.Pitch(), edges.Data(), edges.Pitch(), w, h);
+    PixelPrimitives::Abs_32f_C1I(edges.Data(), edges.Pitch(), w, h);
+    PixelPrimitives::Mean_32f_C1R(edges.Data(), edges.Pitch(), w, h, &mean, true);
+    const float t = static_cast<float>(mean) * 0.6f;
+    PixelPrimitives::Threshold_LTValGTVal_32f_C1IR(edges.Data(), edges.Pitch(), w, h, t, 0.0f, t,
+                                                   1.0f);
+    Projections p{std::vector<float>(w), std::vector<float>(h)};
+    for (int y = 0; y < h; ++y) {
+        VectorPrimitives::Sum_32f(edges.Pixel(0, y), w, &p.rows[y], true);
+    }
+    for (int x = 0; x < w; ++x) {
+        double sum = 0.0;
+        PixelPrimitives::Sum_32f_C1R(edges.Pixel(x, 0), edges.Pitch(), 1, h, &sum, true);
+        p.columns[x] = static_cast<float>(sum);
+    }
+    for (std::vector<float>* v : {&p.columns, &p.rows}) {
+        const int n = static_cast<int>(v->size()), ends = std::min(5, n);
+        std::fill(v->begin(), v->begin() + ends, 0.0f);
+        std::fill(v->end() - ends, v->end(), 0.0f);
+    }
+    return p;
+}
+
+int ReferenceDiff(const std::vector<float>& first, const std::vector<float>& second) {
+    const int n = static_cast<int>(first.size()) - 60;
+    if (n <= 0) {
+        return 0;
+    }
+    int best = 0;
+    float bestCost = INFINITY;
+    std::vector<float> difference(n);
+    for (int s = -20; s <= 20; ++s) {
+        float cost = 0.0f;
+        VectorPrimitives::Sub_32f(second.data() + 30 + s, first.data() + 30, difference.data(), n);
+        VectorPrimitives::Abs_32f_I(difference.data(), n);
+        VectorPrimitives::Sum_32f(difference.data(), n, &cost, true);
+        if (cost < bestCost || (cost == bestCost && std::abs(s) < std::abs(best))) {
+            best = s;
+            bestCost = cost;
+        }
+    }
+    return best;
+}
+
+}  // namespace
+
+// The projections of the last estimate, as the search sees them.
+namespace Varnik::Soloma::ImageProcessing {
+struct ImageStabilizationProbe {
+    static Projections Of(const ImageStabilization& s, bool ref) {
+        const float* columns = (ref ? s._refColumns : s._srcColumns).Get();
+        const float* rows = (ref ? s._refRows : s._srcRows).Get();
+        return {std::vector<float>(columns, columns + s._width),
+                std::vector<float>(rows, rows + s._height)};
+    }
+};
+}  // namespace Varnik::Soloma::ImageProcessing
+
+// The banded, counted projections equal the whole-frame steps exactly, and so does the shift.
+// Heights cross the band size, widths are odd, values are fractional or whole.
+TEST(ImageStabilization, EstimateEqualsTheStepByStepComputation) {
+    using Varnik::Soloma::ImageProcessing::ImageStabilizationProbe;
+    std::mt19937 rng(23);
+    for (int trial = 0; trial < 12; ++trial) {
+        const int w = 61 + rng() % 150, h = 61 + rng() % 150;
+        const int sx = static_cast<int>(rng() % 31) - 15, sy = static_cast<int>(rng() % 31) - 15;
+        TestImage<float> scene(w + 40, h + 40), ref(w, h), src(w, h);
+        scene.FillRandom(rng, 0.0, trial % 2 ? 1.0 : 4000.0);
+        if (trial % 3 == 0) {
+            scene.Fill([&](int x, int y) { return std::floor(scene.At(x, y)); });
+        }
+        ref.Fill([&](int x, int y) { return scene.At(x + 20, y + 20); });
+        src.Fill([&](int x, int y) { return scene.At(x + 20 - sx, y + 20 - sy); });
+        const Projections a = ReferenceProjections(ref), b = ReferenceProjections(src);
+        ImageStabilization stabilization;
+        int dx = 0, dy = 0;
+        stabilization.Run(ref.Data(), ref.Pitch(), src.Data(), src.Pitch(), w, h, dx, dy);
+        const Projections gotRef = ImageStabilizationProbe::Of(stabilization, true);
+        const Projections gotSrc = ImageStabilizationProbe::Of(stabilization, false);
+        EXPECT_EQ(gotRef.columns, a.columns) << w << "x" << h;
+        EXPECT_EQ(gotRef.rows, a.rows) << w << "x" << h;
+        EXPECT_EQ(gotSrc.columns, b.columns) << w << "x" << h;
+        EXPECT_EQ(gotSrc.rows, b.rows) << w << "x" << h;
+        EXPECT_EQ(dx, -ReferenceDiff(b.columns, a.columns));
+        EXPECT_EQ(dy, -ReferenceDiff(b.rows, a.rows));
+    }
 }

@@ -7,6 +7,8 @@ namespace Varnik {
 namespace Soloma {
 namespace ImageProcessing {
 
+struct ImageStabilizationProbe;
+
 // Whole-pixel translation between two frames of one size, and its compensation. Each frame is
 // reduced to a 0/1 edge map (a 5x5 high-pass magnitude against 0.6 times its mean), the map is
 // summed along rows and along columns, and the two frames' projections are matched by the sum
@@ -49,6 +51,9 @@ public:
     int GetDy() const { return _dy; }
 
 private:
+    // Lets the tests read the edge projections of the last estimate.
+    friend struct ImageStabilizationProbe;
+
     // Brings the buffers to width x height: a change of size releases them all, then every
     // absent buffer is allocated (the conversion image only when asked for).
     void Init(int width, int height, bool withConversion);
