@@ -1,3 +1,4 @@
+#include <PixelPrimitives/AllocationCounter.h>
 #include <PixelPrimitives/PixelPrimitives.h>
 #include <PixelPrimitives/VectorPrimitives.h>
 #include <Varnik/Soloma/ImageProcessing/ImageStabilization.h>
@@ -221,6 +222,32 @@ TEST(ImageStabilization, ResultDoesNotDependOnTheNumberOfThreads) {
         }
     }
     omp_set_num_threads(threads);
+}
+
+// Every overload keeps its scratch (the in-place copy, the search's vectors) in the object, so
+// a stream of equal-sized frames allocates nothing after its first call.
+TEST(ImageStabilization, SteadyStreamAllocatesNothing) {
+    const Scene scene(130, 90, 29);
+    const auto ref16 = scene.Crop<unsigned short>(130, 90, 0, 0);
+    auto src16 = scene.Crop<unsigned short>(130, 90, 2, 1), dst16 = src16;
+    const auto ref32 = scene.Crop<float>(130, 90, 0, 0);
+    auto src32 = scene.Crop<float>(130, 90, 2, 1), dst32 = src32;
+    ImageStabilization s;
+    int dx = 0, dy = 0;
+    auto all = [&] {
+        s.Run(ref16.Data(), ref16.Pitch(), src16.Data(), src16.Pitch(), dst16.Data(), dst16.Pitch(),
+              130, 90);
+        s.Run(ref16.Data(), ref16.Pitch(), dst16.Data(), dst16.Pitch(), 130, 90);
+        s.Run(ref16.Data(), ref16.Pitch(), src16.Data(), src16.Pitch(), 130, 90, dx, dy);
+        s.Run(ref32.Data(), ref32.Pitch(), src32.Data(), src32.Pitch(), dst32.Data(), dst32.Pitch(),
+              130, 90);
+        s.Run(ref32.Data(), ref32.Pitch(), dst32.Data(), dst32.Pitch(), 130, 90);
+        s.Run(ref32.Data(), ref32.Pitch(), src32.Data(), src32.Pitch(), 130, 90, dx, dy);
+    };
+    all();
+    const long long start = PixelPrimitivesAllocationCount();
+    all();
+    EXPECT_EQ(PixelPrimitivesAllocationCount() - start, 0);
 }
 
 // A change of size reallocates and gives what a fresh object gives; a copy carries the last
