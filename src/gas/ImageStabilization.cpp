@@ -9,6 +9,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdlib>
+#include <type_traits>
 
 #include "frame/Parallel.h"
 #include "frame/Rows.h"
@@ -103,6 +104,15 @@ void ClearEnds(float* projection, int length) {
     const int cleared = std::min(kClearedEnds, length);
     VectorPrimitives::Zero_32f(projection, cleared);
     VectorPrimitives::Zero_32f(projection + length - cleared, cleared);
+}
+
+void CopyImage(const unsigned short* src, int srcStep, unsigned short* dst, int dstStep, int width,
+               int height) {
+    PixelPrimitives::Copy_16u_C1(src, srcStep, dst, dstStep, width, height);
+}
+
+void CopyImage(const float* src, int srcStep, float* dst, int dstStep, int width, int height) {
+    PixelPrimitives::Copy_32f_C1(src, srcStep, dst, dstStep, width, height);
 }
 
 int BandCount(int height) {
@@ -380,89 +390,73 @@ bool ImageStabilization::Estimate(const float* ref, int refStep, const float* sr
     return true;
 }
 
+// The 16-bit shift is the move that brings src onto ref; the float shift is reported with the
+// opposite sign, so its move is the negation. The resize moves content by +offset.
 void ImageStabilization::Run(const unsigned short* ref, int refStep, const unsigned short* src,
                              int srcStep, unsigned short* dst, int dstStep, int width, int height) {
-    if (width <= 0 || height <= 0) {
-        _dx = _dy = 0;
-        return;
+    if (EstimateRegion(ref, refStep, src, srcStep, width, height)) {
+        GeometricTransforms::Resize_16u_C1(src, srcStep, width, height, dst, dstStep, width, height,
+                                           1.0f, _dx, _dy, false);
     }
-    if (!Estimate(ref, refStep, src, srcStep, width, height)) {
-        return;
-    }
-    // The resize moves content by +offset, and the 16-bit shift is already the move that
-    // brings src onto ref.
-    GeometricTransforms::Resize_16u_C1(src, srcStep, width, height, dst, dstStep, width, height,
-                                       1.0f, _dx, _dy, false);
-}
-
-void ImageStabilization::Run(const unsigned short* ref, int refStep, unsigned short* srcDst,
-                             int srcDstStep, int width, int height) {
-    if (width <= 0 || height <= 0) {
-        _dx = _dy = 0;
-        return;
-    }
-    // Sized after Init, whose change of size releases every buffer.
-    Init(width, height, true);
-    _inPlace16u.AllocateIfAbsent(width, height);
-    if (!_inPlace16u) {
-        return;
-    }
-    PixelPrimitives::Copy_16u_C1(srcDst, srcDstStep, _inPlace16u.Get(), _inPlace16u.Pitch(), width,
-                                 height);
-    Run(ref, refStep, _inPlace16u.Get(), _inPlace16u.Pitch(), srcDst, srcDstStep, width, height);
-}
-
-void ImageStabilization::Run(const unsigned short* ref, int refStep, unsigned short* src,
-                             int srcStep, int width, int height, int& dx, int& dy) {
-    if (width > 0 && height > 0) {
-        Estimate(ref, refStep, src, srcStep, width, height);
-    } else {
-        _dx = _dy = 0;
-    }
-    dx = _dx;
-    dy = _dy;
 }
 
 void ImageStabilization::Run(const float* ref, int refStep, const float* src, int srcStep,
                              float* dst, int dstStep, int width, int height) {
-    if (width <= 0 || height <= 0) {
-        _dx = _dy = 0;
-        return;
+    if (EstimateRegion(ref, refStep, src, srcStep, width, height)) {
+        GeometricTransforms::Resize_32f_C1(src, srcStep, width, height, dst, dstStep, width, height,
+                                           1.0f, -_dx, -_dy, false);
     }
-    if (!Estimate(ref, refStep, src, srcStep, width, height)) {
-        return;
-    }
-    // The float shift is reported with the opposite sign, so the move is its negation.
-    GeometricTransforms::Resize_32f_C1(src, srcStep, width, height, dst, dstStep, width, height,
-                                       1.0f, -_dx, -_dy, false);
+}
+
+void ImageStabilization::Run(const unsigned short* ref, int refStep, unsigned short* srcDst,
+                             int srcDstStep, int width, int height) {
+    RunInPlace(ref, refStep, srcDst, srcDstStep, width, height, _inPlace16u);
 }
 
 void ImageStabilization::Run(const float* ref, int refStep, float* srcDst, int srcDstStep,
                              int width, int height) {
+    RunInPlace(ref, refStep, srcDst, srcDstStep, width, height, _inPlace32f);
+}
+
+void ImageStabilization::Run(const unsigned short* ref, int refStep, unsigned short* src,
+                             int srcStep, int width, int height, int& dx, int& dy) {
+    EstimateRegion(ref, refStep, src, srcStep, width, height);
+    dx = _dx;
+    dy = _dy;
+}
+
+void ImageStabilization::Run(const float* ref, int refStep, float* src, int srcStep, int width,
+                             int height, int& dx, int& dy) {
+    EstimateRegion(ref, refStep, src, srcStep, width, height);
+    dx = _dx;
+    dy = _dy;
+}
+
+template <typename T>
+bool ImageStabilization::EstimateRegion(const T* ref, int refStep, const T* src, int srcStep,
+                                        int width, int height) {
+    if (width <= 0 || height <= 0) {
+        _dx = _dy = 0;
+        return false;
+    }
+    return Estimate(ref, refStep, src, srcStep, width, height);
+}
+
+template <typename T>
+void ImageStabilization::RunInPlace(const T* ref, int refStep, T* srcDst, int srcDstStep, int width,
+                                    int height, detail::ImageBuffer<T>& copy) {
     if (width <= 0 || height <= 0) {
         _dx = _dy = 0;
         return;
     }
     // Sized after Init, whose change of size releases every buffer.
-    Init(width, height, false);
-    _inPlace32f.AllocateIfAbsent(width, height);
-    if (!_inPlace32f) {
+    Init(width, height, std::is_integral_v<T>);
+    copy.AllocateIfAbsent(width, height);
+    if (!copy) {
         return;
     }
-    PixelPrimitives::Copy_32f_C1(srcDst, srcDstStep, _inPlace32f.Get(), _inPlace32f.Pitch(), width,
-                                 height);
-    Run(ref, refStep, _inPlace32f.Get(), _inPlace32f.Pitch(), srcDst, srcDstStep, width, height);
-}
-
-void ImageStabilization::Run(const float* ref, int refStep, float* src, int srcStep, int width,
-                             int height, int& dx, int& dy) {
-    if (width > 0 && height > 0) {
-        Estimate(ref, refStep, src, srcStep, width, height);
-    } else {
-        _dx = _dy = 0;
-    }
-    dx = _dx;
-    dy = _dy;
+    CopyImage(srcDst, srcDstStep, copy.Get(), copy.Pitch(), width, height);
+    Run(ref, refStep, copy.Get(), copy.Pitch(), srcDst, srcDstStep, width, height);
 }
 
 }  // namespace ImageProcessing

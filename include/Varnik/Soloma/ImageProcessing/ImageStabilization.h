@@ -72,6 +72,14 @@ private:
                   int width, int height);
     bool Estimate(const float* ref, int refStep, const float* src, int srcStep, int width,
                   int height);
+    // Estimate of a region of one pixel type; an empty region reports 0 and returns false.
+    template <typename T>
+    bool EstimateRegion(const T* ref, int refStep, const T* src, int srcStep, int width,
+                        int height);
+    // The in-place overloads: the frame goes through `copy` as the source.
+    template <typename T>
+    void RunInPlace(const T* ref, int refStep, T* srcDst, int srcDstStep, int width, int height,
+                    detail::ImageBuffer<T>& copy);
     // Chooses the team for this call and sizes the per-thread scratch for it; then checks
     // that every buffer the estimate needs is held.
     bool PrepareTeam(bool withConversion);
