@@ -14,18 +14,13 @@
 //
 // Results are those of sampling each pixel on its own in double precision. The kernels only
 // reorganise that work: resizing interpolates each source row once along x for a tile of
-// columns and blends two such rows along y, in the same operations and order; rotation and
-// remapping compute a tile's points first, then read and blend them in plain loops that the
-// compiler vectorises. Nearest neighbour is bilinear with zero weights, which returns the
-// nearest value exactly.
+// columns and blends two such rows along y, in the same operations and order, writing the
+// destination rows of a new source row while it is interpolated; rotation and remapping sample
+// a row of points at a time, four per step with AVX2. Nearest neighbour is bilinear with zero
+// weights, which returns the nearest value exactly.
 namespace {
 
 constexpr int kTileElements = pp::kGeometryTile;
-
-// The source pixels that may be read: columns [x0, x1), rows [y0, y1).
-struct Area {
-    int x0, y0, x1, y1;
-};
 
 // An interpolated value as T. Every value is a blend of source values with weights in [0, 1],
 // so an integer one rounds to within T's range and needs no saturation.
@@ -36,13 +31,6 @@ template <typename T>
     } else {
         return static_cast<T>(static_cast<int>(pp::RoundHalfEven(v)));
     }
-}
-
-// (1 - f) a + f b, except that a weight of 0 gives a itself, so that nothing past the area
-// and no Inf or NaN from an unused neighbour can leak in (b is read, but not used).
-[[gnu::always_inline]] inline double Blend(double a, double b, double f) {
-    const double blended = (1.0 - f) * a + f * b;
-    return f == 0.0 ? a : blended;
 }
 
 // ---- Resize: separable, so positions and weights come from per-column and per-row taps.
@@ -140,6 +128,7 @@ void FillColumnTaps(pp::ColumnTaps& taps, int x0, int n, int C, int srcWidth, do
     // Blocks are windowed from the first up to one that does not fit (at the latest, one
     // whose window would pass the end of the row); the rest are read one by one.
     taps.windowBlocks = 0;
+    taps.zeroWeights = false;
     for (int j = 0; j + kBlock <= taps.elements; j += kBlock) {
         // Every b is at or after its a; channels make the a's of a block non-monotonic.
         const int first = *std::min_element(taps.a + j, taps.a + j + kBlock);
@@ -149,6 +138,7 @@ void FillColumnTaps(pp::ColumnTaps& taps, int x0, int n, int C, int srcWidth, do
         }
         const int k = taps.windowBlocks++;
         taps.windowStart[k] = first;
+        taps.zeroWeights = taps.zeroWeights || std::count(taps.f + j, taps.f + j + kBlock, 0.0) > 0;
         for (int m = 0; m < kBlock; ++m) {
             taps.windowLanes[k][m] = taps.a[j + m] - first;
             taps.windowLanes[k][kBlock + m] = taps.b[j + m] - first;
@@ -164,18 +154,36 @@ public:
     RowCache(const T* src, int srcStep, const pp::ColumnTaps& taps)
         : src_(src), srcStep_(srcStep), taps_(taps) {}
 
-    // Source row r interpolated, computed unless cached; the row `keep` stays cached.
-    const double* Row(int r, int keep) {
+    const T* SourceRow(int r) const { return pp::RowAt(src_, srcStep_, r); }
+
+    // Source row r interpolated if cached, else null.
+    const double* Find(int r) const {
         for (int k = 0; k < 2; ++k) {
             if (id_[k] == r) {
                 return rows_[k];
             }
         }
+        return nullptr;
+    }
+
+    // The slot for source row r, taken from a row other than `keep`; the caller fills it.
+    double* Claim(int r, int keep) {
         const int k = id_[0] == keep ? 1 : 0;
-        pp::InterpolateRow(pp::RowAt(src_, srcStep_, r), taps_, rows_[k]);
         id_[k] = r;
         return rows_[k];
     }
+
+    // Source row r interpolated, computed unless cached; the row `keep` stays cached.
+    const double* Row(int r, int keep) {
+        if (const double* row = Find(r)) {
+            return row;
+        }
+        double* row = Claim(r, keep);
+        pp::InterpolateRow(SourceRow(r), taps_, row);
+        return row;
+    }
+
+    const pp::ColumnTaps& Taps() const { return taps_; }
 
 private:
     const T* src_;
@@ -184,6 +192,44 @@ private:
     int id_[2] = {-1, -1};
     double rows_[2][kTileElements + 40];
 };
+
+// Destination rows from `y` on that blend the same two different source rows, up to `rows.end`
+// and RowTargets' capacity; their first element `out` is column x0 of each row.
+template <typename T>
+pp::RowTargets<T> SharedRows(int y, const Tap& first, Span rows, int offsetY, double scale,
+                             int srcHeight, T* dst, int dstStep, int x0) {
+    pp::RowTargets<T> targets;
+    for (; y < rows.end && targets.count < targets.kMax; ++y) {
+        const Tap t = AxisTap(SourcePosition(y, offsetY, scale), srcHeight, true);
+        if (t.a != first.a || t.b != first.b || t.f == 0.0) {
+            break;
+        }
+        targets.f[targets.count] = t.f;
+        targets.out[targets.count++] = pp::RowAt(dst, dstStep, y) + x0;
+    }
+    return targets;
+}
+
+// Writes the destination rows that blend source rows t.a and t.b (t.a != t.b, t.f != 0) from
+// row y on, and returns how many. Row t.b is interpolated while those rows are written, unless
+// it is cached already.
+template <typename T>
+int BlendSharedRows(RowCache<T>& cache, int y, const Tap& t, Span rows, int offsetY, double scale,
+                    int srcHeight, T* dst, int dstStep, int x0) {
+    const pp::RowTargets<T> targets =
+        SharedRows(y, t, rows, offsetY, scale, srcHeight, dst, dstStep, x0);
+    const int n = cache.Taps().elements;
+    const double* upper = cache.Row(t.a, t.b);
+    if (const double* lower = cache.Find(t.b)) {
+        for (int k = 0; k < targets.count; ++k) {
+            BlendRowsKernel(upper, lower, targets.f[k], n, targets.out[k]);
+        }
+    } else {
+        double* slot = cache.Claim(t.b, t.a);
+        pp::InterpolateAndBlend(cache.SourceRow(t.b), cache.Taps(), upper, slot, targets);
+    }
+    return targets.count;
+}
 
 // Enlarges or reduces the source into the destination pixels that have a source: columns
 // `cols` and rows `rows`, processed in tiles of columns.
@@ -196,11 +242,17 @@ void ResizeTiles(const T* src, int srcStep, int srcWidth, int srcHeight, T* dst,
         const int n = std::min(kPixels, cols.end - x0);
         FillColumnTaps(taps, x0, n, C, srcWidth, scale, offsetX, linear);
         RowCache<T> cache(src, srcStep, taps);
-        for (int y = rows.begin; y < rows.end; ++y) {
+        for (int y = rows.begin; y < rows.end;) {
             const Tap t = AxisTap(SourcePosition(y, offsetY, scale), srcHeight, linear);
-            const double* upper = cache.Row(t.a, t.f != 0.0 ? t.b : -1);
-            const double* lower = t.f != 0.0 ? cache.Row(t.b, t.a) : upper;
-            BlendRowsKernel(upper, lower, t.f, n * C, pp::RowAt(dst, dstStep, y) + x0 * C);
+            if (t.f != 0.0 && t.a != t.b) {
+                y += BlendSharedRows(cache, y, t, rows, offsetY, scale, srcHeight, dst, dstStep,
+                                     x0 * C);
+                continue;
+            }
+            // One source row, or the last one blended with itself.
+            const double* upper = cache.Row(t.a, -1);
+            BlendRowsKernel(upper, upper, t.f, n * C, pp::RowAt(dst, dstStep, y) + x0 * C);
+            ++y;
         }
     }
 }
@@ -248,114 +300,34 @@ bool Resize(const T* src, int srcStep, int srcWidth, int srcHeight, T* dst, int 
     return true;
 }
 
-// ---- Rotation and remapping: any point per pixel, sampled a tile of a row at a time.
+// ---- Rotation and remapping: any point per pixel, sampled a row at a time by the kernels.
 
-// A tile's source points in, and per pixel what sampling needs: whether the point is
-// readable, the element index of its top-left pixel, the steps to its right and lower
-// neighbours (0 where clamped at the area's edge) and the weights of those neighbours.
-struct PointTile {
-    double X[kTileElements];
-    double Y[kTileElements];
-    bool inside[kTileElements];
-    std::ptrdiff_t index[kTileElements];
-    std::ptrdiff_t right[kTileElements];
-    std::ptrdiff_t down[kTileElements];
-    double fx[kTileElements];
-    double fy[kTileElements];
-};
-
-// Fills the sampling fields of the first n points. Unreadable points are moved to the area's
-// first pixel, so that their reads stay in bounds and their conversions defined. Nearest
-// neighbour takes the pixel at X + 0.5 rounded down, with zero weights; the area starts at or
-// after 0, so a readable point's rounding down is its truncation.
-template <int C>
-[[gnu::always_inline]] inline void LocatePoints(PointTile& t, int n, const Area& area,
-                                                std::ptrdiff_t stride, bool linear) {
-    const double shift = linear ? 0.0 : 0.5;
-    for (int i = 0; i < n; ++i) {
-        const double px = t.X[i] + shift;
-        const double py = t.Y[i] + shift;
-        const bool inside = px >= area.x0 && px < area.x1 && py >= area.y0 && py < area.y1;
-        const double sx = inside ? px : area.x0;
-        const double sy = inside ? py : area.y0;
-        const int xa = static_cast<int>(sx);
-        const int ya = static_cast<int>(sy);
-        t.inside[i] = inside;
-        t.index[i] = ya * stride + xa * C;
-        t.right[i] = (xa + 1 < area.x1 && linear) ? C : 0;
-        t.down[i] = (ya + 1 < area.y1 && linear) ? stride : 0;
-        t.fx[i] = linear ? sx - xa : 0.0;
-        t.fy[i] = linear ? sy - ya : 0.0;
-    }
-}
-
-// out[i * C + c] = the sample of point i, channel c, for points inside the area.
+// A rotation's point is (colX - dy * s, colY + dy * c), where colX = cx + dx * c and
+// colY = cy + dx * s depend only on the column: the terms of each tile of columns are computed
+// once for all rows, and the sum and difference are left as the last operations they are.
 template <typename T, int C>
-[[gnu::always_inline]] inline void SamplePoints(const T* src, const PointTile& t, int n, T* out) {
-    for (int i = 0; i < n; ++i) {
-        for (int c = 0; c < C; ++c) {
-            const T* p = src + t.index[i] + c;
-            const double upper = Blend(p[0], p[t.right[i]], t.fx[i]);
-            const double lower = Blend(p[t.down[i]], p[t.down[i] + t.right[i]], t.fx[i]);
-            const double value = Blend(upper, lower, t.fy[i]);
-            out[i * C + c] = FromDouble<T>(value);
+void RotateTiles(const T* src, int srcStep, T* dst, int dstStep, int width, int height, double c,
+                 double s) {
+    const double cx = (width - 1) / 2.0;
+    const double cy = (height - 1) / 2.0;
+    const pp::WarpArea area{srcStep / static_cast<int>(sizeof(T)), 0, 0, width, height, true};
+    double colX[kTileElements];
+    double colY[kTileElements];
+    for (int x0 = 0; x0 < width; x0 += kTileElements) {
+        const int n = std::min(kTileElements, width - x0);
+        for (int i = 0; i < n; ++i) {
+            const double dx = (x0 + i) - cx;
+            colX[i] = cx + dx * c;
+            colY[i] = cy + dx * s;
         }
-    }
-}
-
-// Samples the first n points of the tile into dst, leaving the pixels of unreadable points.
-template <typename T, int C>
-[[gnu::always_inline]] inline void SampleTile(const T* src, std::ptrdiff_t stride, const Area& area,
-                                              PointTile& t, int n, bool linear, T* dst) {
-    T out[kTileElements];
-    LocatePoints<C>(t, n, area, stride, linear);
-    if constexpr (std::is_same_v<T, float> && C == 1) {
-        pp::SampleFloatPoints(src, {t.index, t.right, t.down, t.fx, t.fy}, n, out);
-    } else {
-        SamplePoints<T, C>(src, t, n, out);
-    }
-    for (int i = 0; i < n; ++i) {
-        for (int c = 0; c < C; ++c) {
-            if (t.inside[i]) {
-                dst[i * C + c] = out[i * C + c];
-            }
-        }
-    }
-}
-
-PP_MULTIVERSION void SampleTileKernel(const unsigned char* src, std::ptrdiff_t stride,
-                                      const Area& area, PointTile& t, int n, bool linear,
-                                      unsigned char* dst, int channels) {
-    if (channels == 3) {
-        SampleTile<unsigned char, 3>(src, stride, area, t, n, linear, dst);
-    } else {
-        SampleTile<unsigned char, 4>(src, stride, area, t, n, linear, dst);
-    }
-}
-PP_MULTIVERSION void SampleTileKernel(const unsigned short* src, std::ptrdiff_t stride,
-                                      const Area& area, PointTile& t, int n, bool linear,
-                                      unsigned short* dst, int) {
-    SampleTile<unsigned short, 1>(src, stride, area, t, n, linear, dst);
-}
-PP_MULTIVERSION void SampleTileKernel(const float* src, std::ptrdiff_t stride, const Area& area,
-                                      PointTile& t, int n, bool linear, float* dst, int) {
-    SampleTile<float, 1>(src, stride, area, t, n, linear, dst);
-}
-
-// Applies map(x0, y, n, X, Y), which gives the source points of the n pixels from (x0, y),
-// to every destination pixel and samples the source there.
-template <typename T, int C, typename Map>
-void Warp(const T* src, int srcStep, const Area& area, T* dst, int dstStep, int dstWidth,
-          int dstHeight, bool linear, Map map) {
-    constexpr int kPixels = kTileElements / C;
-    const std::ptrdiff_t stride = srcStep / static_cast<int>(sizeof(T));
-    PointTile tile;
-    for (int y = 0; y < dstHeight; ++y) {
-        T* row = pp::RowAt(dst, dstStep, y);
-        for (int x0 = 0; x0 < dstWidth; x0 += kPixels) {
-            const int n = std::min(kPixels, dstWidth - x0);
-            map(x0, y, n, tile.X, tile.Y);
-            SampleTileKernel(src, stride, area, tile, n, linear, row + x0 * C, C);
+        for (int y = 0; y < height; ++y) {
+            const double dy = y - cy;
+            pp::WarpPoints points;
+            points.colX = colX;
+            points.colY = colY;
+            points.rowX = dy * s;
+            points.rowY = dy * c;
+            pp::WarpRow(src, area, points, n, C, pp::RowAt(dst, dstStep, y) + x0 * C);
         }
     }
 }
@@ -384,18 +356,8 @@ bool RotateCenter(const T* src, int srcStep, T* dst, int dstStep, int width, int
     }
     double c, s;
     CosSin(angle, c, s);
-    const double cx = (width - 1) / 2.0;
-    const double cy = (height - 1) / 2.0;
     // Inverse rotation: each destination pixel is turned back onto the source.
-    Warp<T, C>(src, srcStep, Area{0, 0, width, height}, dst, dstStep, width, height, true,
-               [&](int x0, int y, int n, double* X, double* Y) {
-                   const double dy = y - cy;
-                   for (int i = 0; i < n; ++i) {
-                       const double dx = (x0 + i) - cx;
-                       X[i] = cx + dx * c - dy * s;
-                       Y[i] = cy + dx * s + dy * c;
-                   }
-               });
+    RotateTiles<T, C>(src, srcStep, dst, dstStep, width, height, c, s);
     return true;
 }
 
@@ -413,19 +375,21 @@ bool PixelPrimitives::Remap_32f_C1R(const float* src, int srcWidth, int srcHeigh
     // Only the part of the ROI that lies on the source image is readable.
     long long x1 = std::min<long long>(static_cast<long long>(roiX) + roiWidth, srcWidth);
     long long y1 = std::min<long long>(static_cast<long long>(roiY) + roiHeight, srcHeight);
-    Area area{std::max(roiX, 0), std::max(roiY, 0), static_cast<int>(x1), static_cast<int>(y1)};
+    const pp::WarpArea area{srcStep / static_cast<int>(sizeof(float)),
+                            std::max(roiX, 0),
+                            std::max(roiY, 0),
+                            static_cast<int>(x1),
+                            static_cast<int>(y1),
+                            linear};
     if (area.x0 >= area.x1 || area.y0 >= area.y1) {
         return false;
     }
-    Warp<float, 1>(src, srcStep, area, dst, dstStep, dstWidth, dstHeight, linear,
-                   [&](int x0, int y, int n, double* X, double* Y) {
-                       const float* xs = pp::RowAt(xMap, xMapStep, y) + x0;
-                       const float* ys = pp::RowAt(yMap, yMapStep, y) + x0;
-                       for (int i = 0; i < n; ++i) {
-                           X[i] = xs[i];
-                           Y[i] = ys[i];
-                       }
-                   });
+    for (int y = 0; y < dstHeight; ++y) {
+        pp::WarpPoints points;
+        points.mapX = pp::RowAt(xMap, xMapStep, y);
+        points.mapY = pp::RowAt(yMap, yMapStep, y);
+        pp::WarpRow(src, area, points, dstWidth, 1, pp::RowAt(dst, dstStep, y));
+    }
     return true;
 }
 

@@ -1,6 +1,8 @@
 #include "GeometryKernels.h"
+#include "Common.h"
 
 #include <cstddef>
+#include <cstring>
 #include <type_traits>
 
 // The kernels are compiled once per instruction set by Highway, which re-includes this file
@@ -21,6 +23,16 @@ namespace HWY_NAMESPACE {
 HWY_INLINE double Blend(double a, double b, double f) {
     const double blended = (1.0 - f) * a + f * b;
     return f == 0.0 ? a : blended;
+}
+
+// A value as T; integers round to nearest even (every value is a blend of T's, so in range).
+template <typename T>
+HWY_INLINE T FromDouble(double v) {
+    if constexpr (std::is_floating_point_v<T>) {
+        return static_cast<T>(v);
+    } else {
+        return static_cast<T>(static_cast<int>(RoundHalfEven(v)));
+    }
 }
 
 template <typename T>
@@ -67,6 +79,20 @@ HWY_INLINE __m256d ToDouble(__m128i lanes) {
         return _mm256_cvtepi32_pd(lanes);
     }
 }
+
+// Four values as T, in the low bytes. cvtpd2dq rounds to nearest even, as FromDouble does.
+HWY_INLINE __m128i ToPixels(__m256d v, float*) {
+    return _mm_castps_si128(_mm256_cvtpd_ps(v));
+}
+HWY_INLINE __m128i ToPixels(__m256d v, unsigned short*) {
+    const __m128i whole = _mm256_cvtpd_epi32(v);
+    return _mm_packus_epi32(whole, whole);
+}
+HWY_INLINE __m128i ToPixels(__m256d v, unsigned char*) {
+    const __m128i words = ToPixels(v, static_cast<unsigned short*>(nullptr));
+    return _mm_packus_epi16(words, words);
+}
+
 #endif
 
 template <typename T>
@@ -99,35 +125,289 @@ void InterpolateRow32f(const float* row, const ColumnTaps& taps, double* out) {
     InterpolateRowT(row, taps, out);
 }
 
-void SamplePoints32f(const float* src, const PointSamples& p, int n, float* out) {
+// out[j] = (1 - f) upper[j] + f lower[j] as T, for f != 0.
+template <typename T>
+HWY_INLINE void BlendElements(const double* upper, const double* lower, double f, int from, int to,
+                              T* out) {
+    const double g = 1.0 - f;
+    for (int j = from; j < to; ++j) {
+        out[j] = FromDouble<T>(g * upper[j] + f * lower[j]);
+    }
+}
+
+#ifdef PP_GEOMETRY_AVX2
+// The windowed blocks of InterpolateAndBlendT, for kCount targets; returns the elements done.
+template <typename T, int kCount, bool kZeroWeights>
+HWY_INLINE int InterpolateAndBlendBlocks(const T* row, const ColumnTaps& taps, const double* upper,
+                                         double* lower, const RowTargets<T>& targets) {
+    constexpr int kBlock = ColumnTaps::kBlock;
+    __m256d f[kCount];
+    __m256d g[kCount];
+    T* out[kCount];
+    for (int k = 0; k < kCount; ++k) {
+        f[k] = _mm256_set1_pd(targets.f[k]);
+        g[k] = _mm256_set1_pd(1.0 - targets.f[k]);
+        out[k] = targets.out[k];
+    }
+    int j = 0;
+    for (int w = 0; w < taps.windowBlocks; ++w, j += kBlock) {
+        const __m256i lanes =
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(taps.windowLanes[w]));
+        const __m256i picked =
+            _mm256_permutevar8x32_epi32(LoadWindow(row + taps.windowStart[w]), lanes);
+        const __m256d a = ToDouble<T>(_mm256_castsi256_si128(picked));
+        const __m256d b = ToDouble<T>(_mm256_extracti128_si256(picked, 1));
+        const __m256d fx = _mm256_loadu_pd(taps.f + j);
+        const __m256d gx = _mm256_loadu_pd(taps.g + j);
+        const __m256d down = kZeroWeights
+                                 ? BlendVector(a, b, fx, gx)
+                                 : _mm256_add_pd(_mm256_mul_pd(gx, a), _mm256_mul_pd(fx, b));
+        _mm256_storeu_pd(lower + j, down);
+        const __m256d up = _mm256_loadu_pd(upper + j);
+        for (int k = 0; k < kCount; ++k) {
+            const __m256d v = _mm256_add_pd(_mm256_mul_pd(g[k], up), _mm256_mul_pd(f[k], down));
+            const __m128i pixels = ToPixels(v, out[k]);
+            std::memcpy(out[k] + j, &pixels, kBlock * sizeof(T));
+        }
+    }
+    return j;
+}
+
+template <typename T, bool kZeroWeights>
+HWY_INLINE int InterpolateAndBlendCount(const T* row, const ColumnTaps& taps, const double* upper,
+                                        double* lower, const RowTargets<T>& targets) {
+    switch (targets.count) {
+        case 1:
+            return InterpolateAndBlendBlocks<T, 1, kZeroWeights>(row, taps, upper, lower, targets);
+        case 2:
+            return InterpolateAndBlendBlocks<T, 2, kZeroWeights>(row, taps, upper, lower, targets);
+        case 3:
+            return InterpolateAndBlendBlocks<T, 3, kZeroWeights>(row, taps, upper, lower, targets);
+        default:
+            return InterpolateAndBlendBlocks<T, 4, kZeroWeights>(row, taps, upper, lower, targets);
+    }
+}
+#endif
+
+// InterpolateRowT into `lower`, and each destination row of `targets` blended from `upper` and
+// it while its values are still in registers: the blends' stores then overlap with the
+// interpolation's arithmetic instead of following it.
+template <typename T>
+HWY_INLINE void InterpolateAndBlendT(const T* row, const ColumnTaps& taps, const double* upper,
+                                     double* lower, const RowTargets<T>& targets) {
+    int j = 0;
+#ifdef PP_GEOMETRY_AVX2
+    // Locals, which the stores cannot alias, so that the targets stay in registers.
+    const RowTargets<T> local = targets;
+    if (taps.zeroWeights) {
+        j = InterpolateAndBlendCount<T, true>(row, taps, upper, lower, local);
+    } else {
+        j = InterpolateAndBlendCount<T, false>(row, taps, upper, lower, local);
+    }
+#endif
+    InterpolateElements(row, taps, j, taps.elements, lower);
+    for (int k = 0; k < targets.count; ++k) {
+        BlendElements(upper, lower, targets.f[k], j, taps.elements, targets.out[k]);
+    }
+}
+
+void InterpolateAndBlend8u(const unsigned char* row, const ColumnTaps& taps, const double* upper,
+                           double* lower, const RowTargets<unsigned char>& targets) {
+    InterpolateAndBlendT(row, taps, upper, lower, targets);
+}
+void InterpolateAndBlend16u(const unsigned short* row, const ColumnTaps& taps, const double* upper,
+                            double* lower, const RowTargets<unsigned short>& targets) {
+    InterpolateAndBlendT(row, taps, upper, lower, targets);
+}
+void InterpolateAndBlend32f(const float* row, const ColumnTaps& taps, const double* upper,
+                            double* lower, const RowTargets<float>& targets) {
+    InterpolateAndBlendT(row, taps, upper, lower, targets);
+}
+
+// ---- Warps: each destination pixel samples the source at its own point.
+
+template <bool kMapped>
+HWY_INLINE void PointAt(const WarpPoints& p, int i, double& X, double& Y) {
+    if constexpr (kMapped) {
+        X = p.mapX[i];
+        Y = p.mapY[i];
+    } else {
+        X = p.colX[i] - p.rowX;
+        Y = p.colY[i] + p.rowY;
+    }
+}
+
+// Samples one point into out[0, C), unless it is outside the area. Nearest neighbour takes
+// the pixel at X + 0.5 rounded down, with zero weights; the area starts at or after 0, so a
+// readable point's rounding down is its truncation.
+template <typename T, int C>
+HWY_INLINE void WarpPoint(const T* src, const WarpArea& a, double X, double Y, T* out) {
+    const double shift = a.linear ? 0.0 : 0.5;
+    const double px = X + shift;
+    const double py = Y + shift;
+    if (!(px >= a.x0 && px < a.x1 && py >= a.y0 && py < a.y1)) {
+        return;
+    }
+    const int xa = static_cast<int>(px);
+    const int ya = static_cast<int>(py);
+    const std::ptrdiff_t right = (xa + 1 < a.x1 && a.linear) ? C : 0;
+    const std::ptrdiff_t down = (ya + 1 < a.y1 && a.linear) ? a.stride : 0;
+    const double fx = a.linear ? px - xa : 0.0;
+    const double fy = a.linear ? py - ya : 0.0;
+    const T* s = src + ya * a.stride + static_cast<std::ptrdiff_t>(xa) * C;
+    for (int c = 0; c < C; ++c) {
+        const double upper = Blend(s[c], s[c + right], fx);
+        const double lower = Blend(s[c + down], s[c + down + right], fx);
+        out[c] = FromDouble<T>(Blend(upper, lower, fy));
+    }
+}
+
+#ifdef PP_GEOMETRY_AVX2
+// The source elements at index and index + 1, for four indices, as 32-bit lanes: one gather
+// reads both neighbours along x.
+HWY_INLINE void GatherPairs(const float* src, __m128i index, __m128i& first, __m128i& second) {
+    const __m256i pairs =
+        _mm256_i32gather_epi64(reinterpret_cast<const long long*>(src), index, sizeof(float));
+    const __m256i split =
+        _mm256_permutevar8x32_epi32(pairs, _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7));
+    first = _mm256_castsi256_si128(split);
+    second = _mm256_extracti128_si256(split, 1);
+}
+HWY_INLINE void GatherPairs(const unsigned short* src, __m128i index, __m128i& first,
+                            __m128i& second) {
+    const __m128i pairs =
+        _mm_i32gather_epi32(reinterpret_cast<const int*>(src), index, sizeof(unsigned short));
+    first = _mm_and_si128(pairs, _mm_set1_epi32(0xFFFF));
+    second = _mm_srli_epi32(pairs, 16);
+}
+
+// Writes the lanes whose bit is set in `inside`.
+template <typename T>
+HWY_INLINE void StoreInside(__m128i pixels, int inside, T* dst) {
+    if (inside == 0xF) {
+        std::memcpy(dst, &pixels, 4 * sizeof(T));
+        return;
+    }
+    T lanes[16 / sizeof(T)];
+    std::memcpy(lanes, &pixels, sizeof(lanes));
+    for (int k = 0; k < 4; ++k) {
+        if (inside & (1 << k)) {
+            dst[k] = lanes[k];
+        }
+    }
+}
+
+template <bool kMapped>
+HWY_INLINE void LoadPoints(const WarpPoints& p, int i, __m256d rowX, __m256d rowY, __m256d& X,
+                           __m256d& Y) {
+    if constexpr (kMapped) {
+        X = _mm256_cvtps_pd(_mm_loadu_ps(p.mapX + i));
+        Y = _mm256_cvtps_pd(_mm_loadu_ps(p.mapY + i));
+    } else {
+        X = _mm256_sub_pd(_mm256_loadu_pd(p.colX + i), rowX);
+        Y = _mm256_add_pd(_mm256_loadu_pd(p.colY + i), rowY);
+    }
+}
+
+// Single-channel points four at a time, as WarpPoint does them, with 32-bit indices. A pair
+// starts at the pixel a point reads first, or one before it at the area's last column, where
+// its second element stands for both. Unreadable points read the area's first pixel and are not
+// stored. Returns how many points were done: none when the indices could overflow or the
+// source is too narrow for pairs.
+template <typename T, bool kMapped>
+HWY_INLINE int WarpGroups(const T* src, const WarpArea& a, const WarpPoints& p, int n, T* dst) {
+    const long long lastIndex = static_cast<long long>(a.y1 - 1) * a.stride + a.x1 - 1;
+    if (a.x1 < 2 || a.stride <= 0 || lastIndex > 0x7FFFFFFF) {
+        return 0;
+    }
+    const __m256d rowX = _mm256_set1_pd(p.rowX);
+    const __m256d rowY = _mm256_set1_pd(p.rowY);
+    const __m256d shift = _mm256_set1_pd(a.linear ? 0.0 : 0.5);
+    const __m256d x0 = _mm256_set1_pd(a.x0);
+    const __m256d x1 = _mm256_set1_pd(a.x1);
+    const __m256d y0 = _mm256_set1_pd(a.y0);
+    const __m256d y1 = _mm256_set1_pd(a.y1);
+    const __m256d weights = _mm256_castsi256_pd(_mm256_set1_epi64x(a.linear ? -1 : 0));
+    const __m128i lastPair = _mm_set1_epi32(a.x1 - 2);
+    const __m128i lastRow = _mm_set1_epi32(a.y1 - 1);
+    const __m128i stride = _mm_set1_epi32(static_cast<int>(a.stride));
+    const __m128i downStep = a.linear ? stride : _mm_setzero_si128();
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        __m256d X, Y;
+        LoadPoints<kMapped>(p, i, rowX, rowY, X, Y);
+        X = _mm256_add_pd(X, shift);
+        Y = _mm256_add_pd(Y, shift);
+        const __m256d insideX =
+            _mm256_and_pd(_mm256_cmp_pd(X, x0, _CMP_GE_OQ), _mm256_cmp_pd(X, x1, _CMP_LT_OQ));
+        const __m256d insideY =
+            _mm256_and_pd(_mm256_cmp_pd(Y, y0, _CMP_GE_OQ), _mm256_cmp_pd(Y, y1, _CMP_LT_OQ));
+        const __m256d in = _mm256_and_pd(insideX, insideY);
+        const int inside = _mm256_movemask_pd(in);
+        if (inside == 0) {
+            continue;
+        }
+        X = _mm256_blendv_pd(x0, X, in);
+        Y = _mm256_blendv_pd(y0, Y, in);
+        const __m128i xa = _mm256_cvttpd_epi32(X);
+        const __m128i ya = _mm256_cvttpd_epi32(Y);
+        const __m256d fx = _mm256_and_pd(_mm256_sub_pd(X, _mm256_cvtepi32_pd(xa)), weights);
+        const __m256d fy = _mm256_and_pd(_mm256_sub_pd(Y, _mm256_cvtepi32_pd(ya)), weights);
+        const __m128i clamped = _mm_cmpgt_epi32(xa, lastPair);
+        const __m128i upper =
+            _mm_add_epi32(_mm_mullo_epi32(ya, stride), _mm_min_epi32(xa, lastPair));
+        const __m128i down = _mm_and_si128(_mm_cmplt_epi32(ya, lastRow), downStep);
+        __m128i s00, s01, s10, s11;
+        GatherPairs(src, upper, s00, s01);
+        GatherPairs(src, _mm_add_epi32(upper, down), s10, s11);
+        s00 = _mm_blendv_epi8(s00, s01, clamped);
+        s10 = _mm_blendv_epi8(s10, s11, clamped);
+        const __m256d top = BlendVector(ToDouble<T>(s00), ToDouble<T>(s01), fx);
+        const __m256d bottom = BlendVector(ToDouble<T>(s10), ToDouble<T>(s11), fx);
+        StoreInside(ToPixels(BlendVector(top, bottom, fy), dst), inside, dst + i);
+    }
+    return i;
+}
+#endif
+
+template <typename T, int C, bool kMapped>
+HWY_INLINE void WarpRowT(const T* src, const WarpArea& a, const WarpPoints& p, int n, T* dst) {
     int i = 0;
 #ifdef PP_GEOMETRY_AVX2
-    for (; i + 4 <= n; i += 4) {
-        const __m256i index = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p.index + i));
-        const __m256i right = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p.right + i));
-        const __m256i down = _mm256_add_epi64(
-            index, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p.down + i)));
-        const __m256d s00 = _mm256_cvtps_pd(_mm256_i64gather_ps(src, index, 4));
-        const __m256d s01 =
-            _mm256_cvtps_pd(_mm256_i64gather_ps(src, _mm256_add_epi64(index, right), 4));
-        const __m256d s10 = _mm256_cvtps_pd(_mm256_i64gather_ps(src, down, 4));
-        const __m256d s11 =
-            _mm256_cvtps_pd(_mm256_i64gather_ps(src, _mm256_add_epi64(down, right), 4));
-        const __m256d fx = _mm256_loadu_pd(p.fx + i);
-        const __m256d upper = BlendVector(s00, s01, fx);
-        const __m256d lower = BlendVector(s10, s11, fx);
-        const __m256d value = BlendVector(upper, lower, _mm256_loadu_pd(p.fy + i));
-        _mm_storeu_ps(out + i, _mm256_cvtpd_ps(value));
+    if constexpr (C == 1 && !std::is_same_v<T, unsigned char>) {
+        i = WarpGroups<T, kMapped>(src, a, p, n, dst);
     }
 #endif
     for (; i < n; ++i) {
-        const float* s = src + p.index[i];
-        const std::ptrdiff_t r = p.right[i];
-        const std::ptrdiff_t d = p.down[i];
-        const double upper = Blend(s[0], s[r], p.fx[i]);
-        const double lower = Blend(s[d], s[d + r], p.fx[i]);
-        out[i] = static_cast<float>(Blend(upper, lower, p.fy[i]));
+        double X, Y;
+        PointAt<kMapped>(p, i, X, Y);
+        WarpPoint<T, C>(src, a, X, Y, dst + static_cast<std::ptrdiff_t>(i) * C);
     }
+}
+
+template <typename T, int C>
+HWY_INLINE void WarpRowAny(const T* src, const WarpArea& a, const WarpPoints& p, int n, T* dst) {
+    if (p.mapX != nullptr) {
+        WarpRowT<T, C, true>(src, a, p, n, dst);
+    } else {
+        WarpRowT<T, C, false>(src, a, p, n, dst);
+    }
+}
+
+void WarpRow8u(const unsigned char* src, const WarpArea& a, const WarpPoints& p, int n,
+               int channels, unsigned char* dst) {
+    if (channels == 3) {
+        WarpRowAny<unsigned char, 3>(src, a, p, n, dst);
+    } else {
+        WarpRowAny<unsigned char, 4>(src, a, p, n, dst);
+    }
+}
+void WarpRow16u(const unsigned short* src, const WarpArea& a, const WarpPoints& p, int n, int,
+                unsigned short* dst) {
+    WarpRowAny<unsigned short, 1>(src, a, p, n, dst);
+}
+void WarpRow32f(const float* src, const WarpArea& a, const WarpPoints& p, int n, int, float* dst) {
+    WarpRowAny<float, 1>(src, a, p, n, dst);
 }
 
 }  // namespace HWY_NAMESPACE
@@ -140,7 +420,12 @@ namespace pp {
 HWY_EXPORT(InterpolateRow8u);
 HWY_EXPORT(InterpolateRow16u);
 HWY_EXPORT(InterpolateRow32f);
-HWY_EXPORT(SamplePoints32f);
+HWY_EXPORT(InterpolateAndBlend8u);
+HWY_EXPORT(InterpolateAndBlend16u);
+HWY_EXPORT(InterpolateAndBlend32f);
+HWY_EXPORT(WarpRow8u);
+HWY_EXPORT(WarpRow16u);
+HWY_EXPORT(WarpRow32f);
 
 void InterpolateRow(const unsigned char* row, const ColumnTaps& taps, double* out) {
     HWY_DYNAMIC_DISPATCH(InterpolateRow8u)(row, taps, out);
@@ -151,8 +436,29 @@ void InterpolateRow(const unsigned short* row, const ColumnTaps& taps, double* o
 void InterpolateRow(const float* row, const ColumnTaps& taps, double* out) {
     HWY_DYNAMIC_DISPATCH(InterpolateRow32f)(row, taps, out);
 }
-void SampleFloatPoints(const float* src, const PointSamples& points, int n, float* out) {
-    HWY_DYNAMIC_DISPATCH(SamplePoints32f)(src, points, n, out);
+void InterpolateAndBlend(const unsigned char* row, const ColumnTaps& taps, const double* upper,
+                         double* lower, const RowTargets<unsigned char>& targets) {
+    HWY_DYNAMIC_DISPATCH(InterpolateAndBlend8u)(row, taps, upper, lower, targets);
+}
+void InterpolateAndBlend(const unsigned short* row, const ColumnTaps& taps, const double* upper,
+                         double* lower, const RowTargets<unsigned short>& targets) {
+    HWY_DYNAMIC_DISPATCH(InterpolateAndBlend16u)(row, taps, upper, lower, targets);
+}
+void InterpolateAndBlend(const float* row, const ColumnTaps& taps, const double* upper,
+                         double* lower, const RowTargets<float>& targets) {
+    HWY_DYNAMIC_DISPATCH(InterpolateAndBlend32f)(row, taps, upper, lower, targets);
+}
+void WarpRow(const unsigned char* src, const WarpArea& area, const WarpPoints& points, int n,
+             int channels, unsigned char* dst) {
+    HWY_DYNAMIC_DISPATCH(WarpRow8u)(src, area, points, n, channels, dst);
+}
+void WarpRow(const unsigned short* src, const WarpArea& area, const WarpPoints& points, int n,
+             int channels, unsigned short* dst) {
+    HWY_DYNAMIC_DISPATCH(WarpRow16u)(src, area, points, n, channels, dst);
+}
+void WarpRow(const float* src, const WarpArea& area, const WarpPoints& points, int n, int channels,
+             float* dst) {
+    HWY_DYNAMIC_DISPATCH(WarpRow32f)(src, area, points, n, channels, dst);
 }
 
 }  // namespace pp

@@ -26,6 +26,9 @@ struct ColumnTaps {
     int windowStart[kGeometryTile / kBlock];
     int windowLanes[kGeometryTile / kBlock][kWindow];
     int elements = 0;
+    // Whether some windowed element has weight 0, which must then give a exactly: without
+    // such weights the blend needs no check.
+    bool zeroWeights = true;
 };
 
 // out[j] = row[a[j]] blended with row[b[j]], for the tile's elements, in double:
@@ -34,16 +37,54 @@ void InterpolateRow(const unsigned char* row, const ColumnTaps& taps, double* ou
 void InterpolateRow(const unsigned short* row, const ColumnTaps& taps, double* out);
 void InterpolateRow(const float* row, const ColumnTaps& taps, double* out);
 
-// Bilinear samples of single-channel float points: for point i, the element index of its
-// top-left source pixel, the steps to its right and lower neighbours (0 where clamped) and
-// their weights. out[i] is Blend(Blend(s00, s01, fx), Blend(s10, s11, fx), fy) in double.
-struct PointSamples {
-    const std::ptrdiff_t* index;
-    const std::ptrdiff_t* right;
-    const std::ptrdiff_t* down;
-    const double* fx;
-    const double* fy;
+// Destination rows blended from the same two interpolated source rows: row k is
+// (1 - f[k]) upper + f[k] lower, with f[k] != 0, converted to T.
+template <typename T>
+struct RowTargets {
+    static constexpr int kMax = 4;
+    int count = 0;
+    double f[kMax];
+    T* out[kMax];
 };
-void SampleFloatPoints(const float* src, const PointSamples& points, int n, float* out);
+
+// InterpolateRow of `row` into `lower`, and every destination row of `targets` blended from
+// `upper` and `lower`, for the tile's elements.
+void InterpolateAndBlend(const unsigned char* row, const ColumnTaps& taps, const double* upper,
+                         double* lower, const RowTargets<unsigned char>& targets);
+void InterpolateAndBlend(const unsigned short* row, const ColumnTaps& taps, const double* upper,
+                         double* lower, const RowTargets<unsigned short>& targets);
+void InterpolateAndBlend(const float* row, const ColumnTaps& taps, const double* upper,
+                         double* lower, const RowTargets<float>& targets);
+
+// The readable source of a warp: columns [x0, x1) and rows [y0, y1) of a source whose rows are
+// `stride` elements apart, read bilinearly or by nearest neighbour.
+struct WarpArea {
+    std::ptrdiff_t stride;
+    int x0, y0, x1, y1;
+    bool linear;
+};
+
+// The source points of n consecutive destination pixels. A rotation's point i is
+// (colX[i] - rowX, colY[i] + rowY): its column terms and row terms, whose difference and sum
+// are the rotation's own last operations. A remap's (mapX != null) is (mapX[i], mapY[i]).
+struct WarpPoints {
+    const double* colX = nullptr;
+    const double* colY = nullptr;
+    double rowX = 0.0;
+    double rowY = 0.0;
+    const float* mapX = nullptr;
+    const float* mapY = nullptr;
+};
+
+// Samples the source at each point and writes pixel i of dst (channels elements), leaving the
+// pixels whose point lies outside the area (or is NaN) unchanged. The value is
+// Blend(Blend(s00, s01, fx), Blend(s10, s11, fx), fy) in double, where Blend(a, b, f) is
+// (1 - f) a + f b, or a itself when f is 0; integers round to nearest even.
+void WarpRow(const unsigned char* src, const WarpArea& area, const WarpPoints& points, int n,
+             int channels, unsigned char* dst);
+void WarpRow(const unsigned short* src, const WarpArea& area, const WarpPoints& points, int n,
+             int channels, unsigned short* dst);
+void WarpRow(const float* src, const WarpArea& area, const WarpPoints& points, int n, int channels,
+             float* dst);
 
 }  // namespace pp

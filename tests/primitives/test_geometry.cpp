@@ -203,9 +203,14 @@ bool SameBytes(const std::vector<T>& a, const std::vector<T>& b) {
 // the reference, byte for byte over the whole destination (unmapped pixels included).
 template <typename T, typename Resize, typename Rotate>
 void CompareWithReference(Resize resize, Rotate rotate, int C, std::mt19937& rng) {
-    const int sizes[][2] = {{1, 1}, {1, 7}, {9, 1}, {7, 5}, {33, 17}, {131, 6}, {600, 4}, {5, 300}};
-    const float scales[] = {2.0f, 0.5f, 1.7f, 1.0f, 0.3f, 3.1f, 0.999f, 1.25f};
-    const float angles[] = {0.0f, 90.0f, 30.0f, -123.4f, 1e-3f, 270.0f, 45.0f};
+    // Two columns: the narrowest source read by pairs; 515: a tile of 512 and a partial group.
+    const int sizes[][2] = {{1, 1},   {1, 7},   {9, 1},   {7, 5}, {33, 17},
+                            {131, 6}, {600, 4}, {5, 300}, {2, 9}, {515, 3}};
+    // 5 and 6.5 give more destination rows per pair of source rows than one pass blends, and
+    // 5 zero weights inside the vectorised blocks.
+    const float scales[] = {2.0f, 0.5f, 1.7f, 1.0f, 0.3f, 3.1f, 0.999f, 1.25f, 5.0f, 6.5f};
+    // Near quarter turns, whole rows of points sit just inside or just outside an edge.
+    const float angles[] = {0.0f, 90.0f, 30.0f, -123.4f, 1e-3f, 270.0f, 45.0f, 89.99f, -90.01f};
     for (const auto& s : sizes) {
         Buffer<T> src(s[0], s[1], C, rng, true);
         for (float scale : scales) {
@@ -297,6 +302,36 @@ TEST(Geometry, RemapMatchesThePerPixelSampler) {
                                                          yMap[size_t(y) * dw + x]};
                     });
             ASSERT_TRUE(SameBytes(got.data, want.data)) << "round " << round << " " << linear;
+        }
+    }
+}
+
+// ROIs of one and two columns at either side of the source, where pairs of neighbours cannot
+// start at the point's own column, with points on and around them.
+TEST(Geometry, RemapReadsNarrowRoisAtTheSourceEdges) {
+    std::mt19937 rng(5);
+    const int sw = 6, sh = 5, dw = 37, dh = 3;
+    Buffer<float> src(sw, sh, 1, rng, true);
+    const int mp = dw * int(sizeof(float));
+    for (const auto& [rx, rw] : {std::pair{0, 1}, {0, 2}, {sw - 1, 1}, {sw - 2, 2}, {sw - 1, 3}}) {
+        // Quarter steps from two columns before the ROI to two after, some whole.
+        std::vector<float> xMap(size_t(dw) * dh), yMap(xMap.size());
+        for (size_t i = 0; i < xMap.size(); ++i) {
+            xMap[i] = rx + float(int(i % 16) - 8) * 0.25f + (i % 3 == 0 ? 0.0f : 0.1f);
+            yMap[i] = float(i % 7) * 0.75f - 0.5f;
+        }
+        for (bool linear : {false, true}) {
+            Buffer<float> got(dw, dh, 1, rng), want = got;
+            ASSERT_TRUE(PP::Remap_32f_C1R(src.data.data(), sw, sh, src.pitch, rx, 0, rw, sh,
+                                          xMap.data(), mp, yMap.data(), mp, got.data.data(),
+                                          got.pitch, dw, dh, linear));
+            const RefArea area{rx, 0, std::min(rx + rw, sw), sh};
+            RefWarp(src.data.data(), src.pitch, area, 1, want.data.data(), want.pitch, dw, dh,
+                    linear, [&](int x, int y) {
+                        return std::pair<double, double>{xMap[size_t(y) * dw + x],
+                                                         yMap[size_t(y) * dw + x]};
+                    });
+            EXPECT_TRUE(SameBytes(got.data, want.data)) << rx << " " << rw << " " << linear;
         }
     }
 }
