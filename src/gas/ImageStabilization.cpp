@@ -30,7 +30,7 @@ constexpr int kExtraMargin = 10;
 // cache. Even, so that the low-pass of a band taken with its two rows above (also an even
 // count) pairs its rows exactly as the low-pass of the whole frame does, and so gives the
 // same values.
-constexpr int kBandRows = 32;
+constexpr int kBandRows = 64;
 static_assert(kBandRows % 2 == 0, "bands must start on even rows");
 // Rows above and below a band that its 5x5 low-pass reads.
 constexpr int kHalo = 2;
@@ -68,17 +68,16 @@ SOLOMA_MULTIVERSION double HighPassRow(const float* image, const float* lowpass,
 // as it is, so the row does not reduce to counts.
 SOLOMA_MULTIVERSION bool CountEdgesInRow(const float* row, int width, float threshold,
                                          int* columnCounts, int* rowCount) {
-    int count = 0;
-    int unclear = 0;
+    int above = 0;
+    int below = 0;
     for (int x = 0; x < width; ++x) {
-        const int above = row[x] > threshold;
-        const int below = row[x] < threshold;
-        count += above;
-        columnCounts[x] += above;
-        unclear |= 1 - (above | below);
+        const int isAbove = row[x] > threshold;
+        above += isAbove;
+        below += row[x] < threshold;
+        columnCounts[x] += isAbove;
     }
-    *rowCount = count;
-    return unclear == 0;
+    *rowCount = above;
+    return above + below == width;
 }
 
 // Adds rows [0, rows) of the edge map, column by column, into sums[0 .. width). Each column
