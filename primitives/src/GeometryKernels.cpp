@@ -93,6 +93,16 @@ HWY_INLINE __m128i ToPixels(__m256d v, unsigned char*) {
     return _mm_packus_epi16(words, words);
 }
 
+// The source pairs of windowed block k: each lane's left neighbour in a, its right one in b.
+template <typename T>
+HWY_INLINE void BlockPairs(const T* row, const ColumnTaps& taps, int k, __m256d& a, __m256d& b) {
+    const __m256i lanes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(taps.windowLanes[k]));
+    const __m256i picked =
+        _mm256_permutevar8x32_epi32(LoadWindow(row + taps.windowStart[k]), lanes);
+    a = ToDouble<T>(_mm256_castsi256_si128(picked));
+    b = ToDouble<T>(_mm256_extracti128_si256(picked, 1));
+}
+
 #endif
 
 template <typename T>
@@ -102,12 +112,8 @@ HWY_INLINE void InterpolateRowT(const T* row, const ColumnTaps& taps, double* ou
 #ifdef PP_GEOMETRY_AVX2
     constexpr int kBlock = ColumnTaps::kBlock;
     for (int k = 0; k < taps.windowBlocks; ++k, j += kBlock) {
-        const __m256i lanes =
-            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(taps.windowLanes[k]));
-        const __m256i picked =
-            _mm256_permutevar8x32_epi32(LoadWindow(row + taps.windowStart[k]), lanes);
-        const __m256d a = ToDouble<T>(_mm256_castsi256_si128(picked));
-        const __m256d b = ToDouble<T>(_mm256_extracti128_si256(picked, 1));
+        __m256d a, b;
+        BlockPairs(row, taps, k, a, b);
         const __m256d f = _mm256_loadu_pd(taps.f + j);
         _mm256_storeu_pd(out + j, BlendVector(a, b, f, _mm256_loadu_pd(taps.g + j)));
     }
@@ -151,12 +157,8 @@ HWY_INLINE int InterpolateAndBlendBlocks(const T* row, const ColumnTaps& taps, c
     }
     int j = 0;
     for (int w = 0; w < taps.windowBlocks; ++w, j += kBlock) {
-        const __m256i lanes =
-            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(taps.windowLanes[w]));
-        const __m256i picked =
-            _mm256_permutevar8x32_epi32(LoadWindow(row + taps.windowStart[w]), lanes);
-        const __m256d a = ToDouble<T>(_mm256_castsi256_si128(picked));
-        const __m256d b = ToDouble<T>(_mm256_extracti128_si256(picked, 1));
+        __m256d a, b;
+        BlockPairs(row, taps, w, a, b);
         const __m256d fx = _mm256_loadu_pd(taps.f + j);
         const __m256d gx = _mm256_loadu_pd(taps.g + j);
         const __m256d down = kZeroWeights
