@@ -195,6 +195,10 @@ cv::Mat AsMat(const Frame& frame) {
     return cv::Mat(frame.Height(), frame.Width(), CV_16U, frame.Data(), frame.Pitch());
 }
 
+cv::Mat FloatMat(const FloatImage& image) {
+    return cv::Mat(image.Height(), image.Width(), CV_32F, image.Data(), image.Pitch());
+}
+
 void TimeCvCalcHist(benchmark::State& state, const Frame& frame, float lower, float upper) {
     const cv::Mat src = AsMat(frame);
     const int channels[] = {0};

@@ -68,6 +68,8 @@ void TimeSteadyState(benchmark::State& state, const Frame& frame, Call call) {
 #ifdef SOLOMA_BENCH_OPENCV
 // A CV_16U view of the frame (no copy).
 cv::Mat AsMat(const Frame& frame);
+// A CV_32F view of the image (no copy).
+cv::Mat FloatMat(const FloatImage& image);
 
 // Times cv::calcHist of the frame with 4096 uniform bins over [lower, upper).
 void TimeCvCalcHist(benchmark::State& state, const Frame& frame, float lower, float upper);

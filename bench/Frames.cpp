@@ -31,3 +31,20 @@ std::unique_ptr<Frame> AlignedCopy(const Varnik::Soloma::Cli::Gray16Image& image
     }
     return frame;
 }
+
+FloatImage::FloatImage(int width, int height)
+    : width_(width),
+      height_(height),
+      data_(PixelPrimitives::Malloc_32f_C1(width, height, &pitch_)) {
+    if (data_ == nullptr) {
+        throw std::runtime_error("cannot allocate a float image");
+    }
+}
+
+FloatImage::FloatImage(const Frame& frame) : FloatImage(frame.Width(), frame.Height()) {
+    PixelPrimitives::Convert_16u32f_C1(frame.Data(), frame.Pitch(), data_, pitch_, width_, height_);
+}
+
+FloatImage::~FloatImage() {
+    PixelPrimitives::Free(data_);
+}

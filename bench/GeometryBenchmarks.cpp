@@ -21,31 +21,6 @@ constexpr int kShiftX = 3;
 constexpr int kShiftY = -2;
 constexpr float kAngle = 30.0f;
 
-// A float image in the primitives' allocator, so that rows are aligned as the library's are.
-class FloatImage {
-public:
-    FloatImage(int width, int height)
-        : width_(width), height_(height), data_(PP::Malloc_32f_C1(width, height, &pitch_)) {}
-    // The frame as floats, converted once outside the timed loops.
-    explicit FloatImage(const Frame& frame) : FloatImage(frame.Width(), frame.Height()) {
-        PP::Convert_16u32f_C1(frame.Data(), frame.Pitch(), data_, pitch_, width_, height_);
-    }
-    ~FloatImage() { PP::Free(data_); }
-    FloatImage(const FloatImage&) = delete;
-    FloatImage& operator=(const FloatImage&) = delete;
-
-    int Width() const { return width_; }
-    int Height() const { return height_; }
-    int Pitch() const { return pitch_; }
-    float* Data() const { return data_; }
-
-private:
-    int width_;
-    int height_;
-    int pitch_ = 0;
-    float* data_;
-};
-
 // A smooth map: a slight rotation and a gentle swirl, every point within a few pixels of its
 // own position, so that most destination pixels find a source.
 void FillSmoothMap(FloatImage& xMap, FloatImage& yMap) {
@@ -135,9 +110,6 @@ void RemapF32(benchmark::State& state, const BenchInput* in) {
 }
 
 #ifdef SOLOMA_BENCH_OPENCV
-cv::Mat FloatMat(const FloatImage& image) {
-    return cv::Mat(image.Height(), image.Width(), CV_32F, image.Data(), image.Pitch());
-}
 
 // cv::resize to twice the size; the destination Mat keeps its buffer between iterations.
 void TimeCvEnlarge(benchmark::State& state, const Frame& frame, const cv::Mat& src) {

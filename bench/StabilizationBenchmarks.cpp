@@ -4,8 +4,6 @@
 #include <PixelPrimitives/PixelPrimitives.h>
 #include <Varnik/Soloma/ImageProcessing/ImageStabilization.h>
 
-#include <vector>
-
 #ifdef SOLOMA_BENCH_OPENCV
 #include <opencv2/imgproc.hpp>
 #endif
@@ -19,36 +17,25 @@ using Varnik::Soloma::ImageProcessing::ImageStabilization;
 constexpr int kMoveX = 3;
 constexpr int kMoveY = -2;
 
-// A pair of float frames (the frame and its moved copy) with one pitch.
-struct FloatPair {
-    std::vector<float> ref;
-    std::vector<float> src;
-    int width = 0;
-    int height = 0;
-    int Pitch() const { return width * static_cast<int>(sizeof(float)); }
-};
-
-FloatPair MakeFloatPair(const Frame& frame) {
-    FloatPair pair;
-    pair.width = frame.Width();
-    pair.height = frame.Height();
-    pair.ref.resize(static_cast<size_t>(pair.width) * pair.height);
-    PixelPrimitives::Convert_16u32f_C1(frame.Data(), frame.Pitch(), pair.ref.data(), pair.Pitch(),
-                                       pair.width, pair.height);
-    pair.src = pair.ref;
-    PixelPrimitives::Resize_32f_C1(pair.ref.data(), pair.Pitch(), pair.width, pair.height,
-                                   pair.src.data(), pair.Pitch(), pair.width, pair.height, 1.0f,
-                                   kMoveX, kMoveY, false);
-    return pair;
+// The second frame of a pair: the first with its content moved, the strip the move uncovers
+// keeping the first frame's pixels.
+void Move(const FloatImage& ref, FloatImage& moved) {
+    PixelPrimitives::Copy_32f_C1(ref.Data(), ref.Pitch(), moved.Data(), moved.Pitch(), ref.Width(),
+                                 ref.Height());
+    PixelPrimitives::Resize_32f_C1(ref.Data(), ref.Pitch(), ref.Width(), ref.Height(), moved.Data(),
+                                   moved.Pitch(), ref.Width(), ref.Height(), 1.0f, kMoveX, kMoveY,
+                                   false);
 }
 
 void Estimate32f(benchmark::State& state, const BenchInput* in) {
-    FloatPair pair = MakeFloatPair(*in->frame);
+    const FloatImage ref(*in->frame);
+    FloatImage src(ref.Width(), ref.Height());
+    Move(ref, src);
     ImageStabilization stabilization;
     int dx = 0, dy = 0;
     auto run = [&] {
-        stabilization.Run(pair.ref.data(), pair.Pitch(), pair.src.data(), pair.Pitch(), pair.width,
-                          pair.height, dx, dy);
+        stabilization.Run(ref.Data(), ref.Pitch(), src.Data(), src.Pitch(), ref.Width(),
+                          ref.Height(), dx, dy);
     };
     TimeSteadyState(state, *in->frame, run);
 }
@@ -70,24 +57,29 @@ void Estimate16u(benchmark::State& state, const BenchInput* in) {
     TimeSteadyState(state, ref, run);
 }
 
-// What the gas detectors do every frame: estimate and move the float frame in place.
+// What the gas detectors do every frame: estimate and move the float frame in place. The
+// moved frame is restored before each call.
 void AlignInPlace32f(benchmark::State& state, const BenchInput* in) {
-    FloatPair pair = MakeFloatPair(*in->frame);
-    const std::vector<float> moved = pair.src;
+    const FloatImage ref(*in->frame);
+    FloatImage moved(ref.Width(), ref.Height());
+    FloatImage work(ref.Width(), ref.Height());
+    Move(ref, moved);
     ImageStabilization stabilization;
     auto run = [&] {
-        pair.src = moved;
-        stabilization.Run(pair.ref.data(), pair.Pitch(), pair.src.data(), pair.Pitch(), pair.width,
-                          pair.height);
+        PixelPrimitives::Copy_32f_C1(moved.Data(), moved.Pitch(), work.Data(), work.Pitch(),
+                                     ref.Width(), ref.Height());
+        stabilization.Run(ref.Data(), ref.Pitch(), work.Data(), work.Pitch(), ref.Width(),
+                          ref.Height());
     };
     TimeSteadyState(state, *in->frame, run);
 }
 
 void CopyFloatFrame(benchmark::State& state, const BenchInput* in) {
-    FloatPair pair = MakeFloatPair(*in->frame);
-    const std::vector<float> moved = pair.src;
+    const FloatImage ref(*in->frame);
+    FloatImage work(ref.Width(), ref.Height());
     for (auto _ : state) {
-        pair.src = moved;
+        PixelPrimitives::Copy_32f_C1(ref.Data(), ref.Pitch(), work.Data(), work.Pitch(),
+                                     ref.Width(), ref.Height());
         benchmark::ClobberMemory();
     }
     SetBytes(state, *in->frame);
@@ -95,9 +87,11 @@ void CopyFloatFrame(benchmark::State& state, const BenchInput* in) {
 
 #ifdef SOLOMA_BENCH_OPENCV
 void CvPhaseCorrelate(benchmark::State& state, const BenchInput* in) {
-    FloatPair pair = MakeFloatPair(*in->frame);
-    const cv::Mat ref(pair.height, pair.width, CV_32F, pair.ref.data());
-    const cv::Mat src(pair.height, pair.width, CV_32F, pair.src.data());
+    const FloatImage first(*in->frame);
+    FloatImage second(first.Width(), first.Height());
+    Move(first, second);
+    const cv::Mat ref = FloatMat(first);
+    const cv::Mat src = FloatMat(second);
     for (auto _ : state) {
         cv::Point2d shift = cv::phaseCorrelate(ref, src);
         benchmark::DoNotOptimize(shift);
