@@ -22,17 +22,6 @@ namespace {
 
 constexpr int kTileElements = pp::kGeometryTile;
 
-// An interpolated value as T. Every value is a blend of source values with weights in [0, 1],
-// so an integer one rounds to within T's range and needs no saturation.
-template <typename T>
-[[gnu::always_inline]] inline T FromDouble(double v) {
-    if constexpr (std::is_floating_point_v<T>) {
-        return static_cast<T>(v);
-    } else {
-        return static_cast<T>(static_cast<int>(pp::RoundHalfEven(v)));
-    }
-}
-
 // ---- Resize: separable, so positions and weights come from per-column and per-row taps.
 
 // Where destination column or row i samples the source along one axis.
@@ -87,14 +76,11 @@ template <typename T>
                                              int n, T* out) {
     if (f == 0.0) {
         for (int j = 0; j < n; ++j) {
-            out[j] = FromDouble<T>(upper[j]);
+            out[j] = pp::FromDouble<T>(upper[j]);
         }
         return;
     }
-    const double g = 1.0 - f;
-    for (int j = 0; j < n; ++j) {
-        out[j] = FromDouble<T>(g * upper[j] + f * lower[j]);
-    }
+    pp::BlendElements(upper, lower, f, 0, n, out);
 }
 
 PP_MULTIVERSION void BlendRowsKernel(const double* upper, const double* lower, double f, int n,

@@ -19,22 +19,6 @@ HWY_BEFORE_NAMESPACE();
 namespace pp {
 namespace HWY_NAMESPACE {
 
-// (1 - f) a + f b, or a itself when f is 0, so that b's Inf or NaN cannot leak in.
-HWY_INLINE double Blend(double a, double b, double f) {
-    const double blended = (1.0 - f) * a + f * b;
-    return f == 0.0 ? a : blended;
-}
-
-// A value as T; integers round to nearest even (every value is a blend of T's, so in range).
-template <typename T>
-HWY_INLINE T FromDouble(double v) {
-    if constexpr (std::is_floating_point_v<T>) {
-        return static_cast<T>(v);
-    } else {
-        return static_cast<T>(static_cast<int>(RoundHalfEven(v)));
-    }
-}
-
 template <typename T>
 HWY_INLINE void InterpolateElements(const T* row, const ColumnTaps& taps, int from, int to,
                                     double* out) {
@@ -129,16 +113,6 @@ void InterpolateRow16u(const unsigned short* row, const ColumnTaps& taps, double
 }
 void InterpolateRow32f(const float* row, const ColumnTaps& taps, double* out) {
     InterpolateRowT(row, taps, out);
-}
-
-// out[j] = (1 - f) upper[j] + f lower[j] as T, for f != 0.
-template <typename T>
-HWY_INLINE void BlendElements(const double* upper, const double* lower, double f, int from, int to,
-                              T* out) {
-    const double g = 1.0 - f;
-    for (int j = from; j < to; ++j) {
-        out[j] = FromDouble<T>(g * upper[j] + f * lower[j]);
-    }
 }
 
 #ifdef PP_GEOMETRY_AVX2

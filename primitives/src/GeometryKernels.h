@@ -1,6 +1,9 @@
 #pragma once
 
 #include <cstddef>
+#include <type_traits>
+
+#include "Common.h"
 
 // Inner loops of the geometric transforms that read the source at positions from a table,
 // where plain loops do not vectorise. Internal to the module; see Geometry.cpp.
@@ -9,6 +12,35 @@ namespace pp {
 // Elements (pixels times channels) per tile: a tile's tables live on the stack and stay in
 // the first-level cache.
 constexpr int kGeometryTile = 512;
+
+// The sampling arithmetic shared by the plain and the vector paths.
+
+// (1 - f) a + f b, or a itself when f is 0, so that b's Inf or NaN cannot leak in.
+[[gnu::always_inline]] inline double Blend(double a, double b, double f) {
+    const double blended = (1.0 - f) * a + f * b;
+    return f == 0.0 ? a : blended;
+}
+
+// An interpolated value as T. Every value is a blend of source values with weights in [0, 1],
+// so an integer one rounds (to nearest even) within T's range and needs no saturation.
+template <typename T>
+[[gnu::always_inline]] inline T FromDouble(double v) {
+    if constexpr (std::is_floating_point_v<T>) {
+        return static_cast<T>(v);
+    } else {
+        return static_cast<T>(static_cast<int>(RoundHalfEven(v)));
+    }
+}
+
+// out[j] = (1 - f) upper[j] + f lower[j] as T, for j in [from, to) and f != 0.
+template <typename T>
+[[gnu::always_inline]] inline void BlendElements(const double* upper, const double* lower, double f,
+                                                 int from, int to, T* out) {
+    const double g = 1.0 - f;
+    for (int j = from; j < to; ++j) {
+        out[j] = FromDouble<T>(g * upper[j] + f * lower[j]);
+    }
+}
 
 // Horizontal taps of a tile of resized columns: element j blends source elements a[j] and
 // b[j] of a row, b with weight f[j] and a with g[j] = 1 - f[j]. The first windowBlocks blocks
