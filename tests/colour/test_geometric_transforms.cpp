@@ -56,16 +56,3 @@ TEST(GeometricTransforms, ForwardEveryArgumentToThePrimitive) {
     CheckType<unsigned char, 4>(G::Resize_8u_C4, G::RotateCenter_8u_C4, PP::Resize_8u_C4,
                                 PP::RotateCenter_8u_C4);
 }
-
-// The one use the library makes of it: at scale 1 whole offsets move the content by +offset.
-TEST(GeometricTransforms, UnitScaleMovesContentByTheOffset) {
-    TestImage<float> src(9, 6), dst(9, 6);
-    src.Fill([](int x, int y) { return 10 * y + x; });
-    dst.Fill([](int, int) { return -1; });
-    GeometricTransforms::Resize_32f_C1(src.Data(), src.Pitch(), 9, 6, dst.Data(), dst.Pitch(), 9, 6,
-                                       1.0f, 2, -1, false);
-    EXPECT_EQ(dst.At(2, 0), src.At(0, 1));
-    EXPECT_EQ(dst.At(8, 4), src.At(6, 5));
-    EXPECT_EQ(dst.At(1, 3), -1.0f);
-    EXPECT_EQ(dst.At(5, 5), -1.0f);
-}
