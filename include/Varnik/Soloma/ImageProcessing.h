@@ -3,6 +3,8 @@
 // All public classes of the image-processing library.
 #include <Varnik/Soloma/ImageProcessing/DDE.h>
 #include <Varnik/Soloma/ImageProcessing/FastDDE.h>
+#include <Varnik/Soloma/ImageProcessing/GasDetection.h>
+#include <Varnik/Soloma/ImageProcessing/GasDetectionDifference.h>
 #include <Varnik/Soloma/ImageProcessing/GeometricTransforms.h>
 #include <Varnik/Soloma/ImageProcessing/HistogramEqualization.h>
 #include <Varnik/Soloma/ImageProcessing/ImageStabilization.h>

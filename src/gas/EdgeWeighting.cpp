@@ -1,0 +1,59 @@
+#include "gas/EdgeWeighting.h"
+
+#include <PixelPrimitives/PixelPrimitives.h>
+
+#include <cstddef>
+#include <cstring>
+
+#include "frame/Rows.h"
+
+namespace Varnik {
+namespace Soloma {
+namespace ImageProcessing {
+
+void DetectEdges(float* src, int srcStep, float* tmp, int tmpStep, int width, int height,
+                 unsigned char* scratch) {
+    PixelPrimitives::FilterLowpassBorder5x5_32f_C1R(src, srcStep, tmp, tmpStep, width, height,
+                                                    scratch);
+    PixelPrimitives::Sub_32f_C1I(src, srcStep, tmp, tmpStep, width, height);
+    PixelPrimitives::Abs_32f_C1I(tmp, tmpStep, width, height);
+    PixelPrimitives::FilterLowpassBorder5x5_32f_C1R(tmp, tmpStep, src, srcStep, width, height,
+                                                    scratch);
+}
+
+void WeightByEdges(const EdgeWeightingImages& im, int edgeFactor) {
+    const int w = im.width;
+    const int h = im.height;
+    DetectEdges(im.reference, im.referenceStep, im.work, im.workStep, w, h, im.scratch);
+    DetectEdges(im.current, im.currentStep, im.work, im.workStep, w, h, im.scratch);
+    PixelPrimitives::Add_32f_C1I(im.reference, im.referenceStep, im.current, im.currentStep, w, h);
+    float largest = 0.0f;
+    PixelPrimitives::Max_32f_C1(im.current, im.currentStep, w, h, &largest);
+    // Edge magnitudes are never negative, so a largest sum of 0 means no edge anywhere.
+    const float factor = largest != 0.0f ? static_cast<float>(edgeFactor) / largest : 0.0f;
+    PixelPrimitives::MulC_32f_C1I(factor, im.current, im.currentStep, w, h);
+    PixelPrimitives::Threshold_GTVal_32f_C1I(im.current, im.currentStep, w, h, 1.0f, 1.0f);
+    PixelPrimitives::Sub_32f_C1I(im.ones, im.onesStep, im.current, im.currentStep, w, h);
+    PixelPrimitives::Mul_32f_C1I(im.current, im.currentStep, im.difference, im.differenceStep, w,
+                                 h);
+}
+
+void ClearDebugImage(const float* src, int srcStep, unsigned char* dst, int dstStep, int width,
+                     int height) {
+    if (dst == nullptr || width <= 0 || height <= 0) {
+        return;
+    }
+    if (src != nullptr) {
+        // Measured but not drawn: the image's range is where a picture of it would start.
+        float minimum = 0.0f;
+        float maximum = 0.0f;
+        PixelPrimitives::MinMax_32f_C1(src, srcStep, width, height, &minimum, &maximum);
+    }
+    for (int y = 0; y < height; ++y) {
+        std::memset(RowAt(dst, dstStep, y), 0, 4 * static_cast<std::size_t>(width));
+    }
+}
+
+}  // namespace ImageProcessing
+}  // namespace Soloma
+}  // namespace Varnik

@@ -1,0 +1,46 @@
+#pragma once
+
+namespace Varnik {
+namespace Soloma {
+namespace ImageProcessing {
+
+// What both gas detectors share to keep a slight misregistration of two frames from looking
+// like gas: the edge magnitude of a frame and the weighting of a frame difference by it.
+
+// src becomes lowpass(|lowpass(src) - src|) with the replicating 5x5 low-pass; tmp is left
+// holding the unsmoothed magnitude. scratch is a byte area of the size the 5x5 low-pass
+// reports for width x height.
+void DetectEdges(float* src, int srcStep, float* tmp, int tmpStep, int width, int height,
+                 unsigned char* scratch);
+
+// The frames of one difference, their difference and the work images of the weighting, all
+// of one size.
+struct EdgeWeightingImages {
+    float* current;  // A: the current frame; becomes the weight
+    int currentStep;
+    float* reference;  // B: the reference frame; becomes its edge magnitude
+    int referenceStep;
+    float* difference;  // D: multiplied by the weight
+    int differenceStep;
+    const float* ones;  // every pixel 1
+    int onesStep;
+    float* work;
+    int workStep;
+    unsigned char* scratch;  // of the 5x5 low-pass
+    int width;
+    int height;
+};
+
+// D x= min(1, (EA + EB) x edgeFactor / M) - 1, where EA and EB are the frames' edge
+// magnitudes and M the largest of their sum: for a positive edgeFactor a weight of 0 on
+// strong edges and -1 away from edges. Where no edge exists at all (M = 0) the scaled edge
+// strength is taken as 0, so every weight is -1, instead of dividing 0 by 0.
+void WeightByEdges(const EdgeWeightingImages& images, int edgeFactor);
+
+// Clears 4 x width bytes of each row of dst; src is only measured.
+void ClearDebugImage(const float* src, int srcStep, unsigned char* dst, int dstStep, int width,
+                     int height);
+
+}  // namespace ImageProcessing
+}  // namespace Soloma
+}  // namespace Varnik

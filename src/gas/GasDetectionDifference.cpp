@@ -1,0 +1,183 @@
+#include <Varnik/Soloma/ImageProcessing/GasDetectionDifference.h>
+#include <Varnik/Soloma/ImageProcessing/ImageStabilization.h>
+
+#include <PixelPrimitives/PixelPrimitives.h>
+
+#include <new>
+
+#include "frame/Rows.h"
+#include "gas/ColorizeGasImage.h"
+#include "gas/EdgeWeighting.h"
+
+namespace Varnik {
+namespace Soloma {
+namespace ImageProcessing {
+namespace {
+
+// The overlay tints by the scaled detection itself.
+constexpr int kGain = 1;
+// Share of the current frame's range added to the sensitivity threshold.
+constexpr float kRangeShare = 0.001f;
+
+}  // namespace
+
+GasDetectionDifference::GasDetectionDifference() : _stabilizer(new ImageStabilization) {}
+
+GasDetectionDifference::GasDetectionDifference(const GasDetectionDifference& other)
+    : _width(other._width),
+      _height(other._height),
+      _difference(other._difference),
+      _reference(other._reference),
+      _current(other._current),
+      _work(other._work),
+      _ones(other._ones),
+      _lowpassScratch(other._lowpassScratch),
+      _gaussScratch(other._gaussScratch),
+      _gaussSigma(other._gaussSigma),
+      _gaussKernelSize(other._gaussKernelSize),
+      _edgeFactor(other._edgeFactor),
+      _stabilizer(other._stabilizer ? new ImageStabilization(*other._stabilizer) : nullptr),
+      _sensitivityThreshold(other._sensitivityThreshold),
+      _colorizationMethod(other._colorizationMethod) {}
+
+GasDetectionDifference& GasDetectionDifference::operator=(const GasDetectionDifference& other) {
+    if (this != &other) {
+        GasDetectionDifference copy(other);
+        Cleanup();
+        _width = copy._width;
+        _height = copy._height;
+        _difference.Swap(copy._difference);
+        _reference.Swap(copy._reference);
+        _current.Swap(copy._current);
+        _work.Swap(copy._work);
+        _ones.Swap(copy._ones);
+        _lowpassScratch.Swap(copy._lowpassScratch);
+        _gaussScratch.Swap(copy._gaussScratch);
+        _gaussSigma = copy._gaussSigma;
+        _gaussKernelSize = copy._gaussKernelSize;
+        _edgeFactor = copy._edgeFactor;
+        _stabilizer.swap(copy._stabilizer);
+        _sensitivityThreshold = copy._sensitivityThreshold;
+        _colorizationMethod = copy._colorizationMethod;
+    }
+    return *this;
+}
+
+GasDetectionDifference::~GasDetectionDifference() {
+    Cleanup();
+}
+
+void GasDetectionDifference::SetUseImageStabilisation(bool use) {
+    if (!use) {
+        _stabilizer.reset();
+    } else if (!_stabilizer) {
+        _stabilizer.reset(new (std::nothrow) ImageStabilization);
+    }
+}
+
+void GasDetectionDifference::EdgeDetection(float* src, int srcStep, float* tmp, int tmpStep,
+                                           int width, int height, unsigned char* scratch) {
+    DetectEdges(src, srcStep, tmp, tmpStep, width, height, scratch);
+}
+
+void GasDetectionDifference::DebugImage(const float* src, int srcStep, unsigned char* dst,
+                                        int dstStep, int width, int height) {
+    ClearDebugImage(src, srcStep, dst, dstStep, width, height);
+}
+
+bool GasDetectionDifference::Init(int width, int height) {
+    if (width != _width || height != _height) {
+        Cleanup();
+    }
+    _difference.AllocateIfAbsent(width, height);
+    _reference.AllocateIfAbsent(width, height);
+    _work.AllocateIfAbsent(width, height);
+    _current.AllocateIfAbsent(width, height);
+    if (!_ones) {
+        _ones.Allocate(width, height);
+        PixelPrimitives::Set_32f_C1(1.0f, _ones.Get(), _ones.Pitch(), width, height);
+    }
+    if (!_lowpassScratch) {
+        int bytes = 0;
+        PixelPrimitives::FilterLowpassGetBufferSize5x5_32f_C1R(width, height, &bytes);
+        _lowpassScratch.Allocate(bytes);
+    }
+    if (!_gaussScratch) {
+        int bytes = 0;
+        PixelPrimitives::FilterGaussGetBufferSize_32f_C1(width, height, _gaussKernelSize, &bytes);
+        _gaussScratch.Allocate(bytes);
+    }
+    _width = width;
+    _height = height;
+    return _difference && _reference && _work && _current && _ones && _lowpassScratch &&
+           _gaussScratch;
+}
+
+void GasDetectionDifference::Cleanup() {
+    _difference.Release();
+    _reference.Release();
+    _current.Release();
+    _work.Release();
+    _ones.Release();
+    _lowpassScratch.Release();
+    _gaussScratch.Release();
+}
+
+void GasDetectionDifference::Run(const unsigned short* src, int srcStep, const unsigned short* ref,
+                                 int refStep, unsigned char* colorImage, int colorStep,
+                                 unsigned char* dst, int dstStep, int width, int height) {
+    if (src == nullptr || ref == nullptr || colorImage == nullptr || dst == nullptr || width <= 0 ||
+        height <= 0) {
+        return;
+    }
+    const int k = _gaussKernelSize;
+    if (width <= k || height <= k || !Init(width, height)) {
+        // No difference fits inside the filter's reach: the colour image with no detection.
+        ColorizeGasImage(colorImage, colorStep, nullptr, 0, _colorizationMethod, kGain, dst,
+                         dstStep, width, height);
+        return;
+    }
+    unsigned short minimum = 0;
+    unsigned short maximum = 0;
+    PixelPrimitives::MinMax_16u_C1(src, srcStep, width, height, &minimum, &maximum);
+    const float range = static_cast<float>(maximum - minimum);
+
+    float* a = _current.Get();
+    float* b = _reference.Get();
+    float* d = _difference.Get();
+    const int aStep = _current.Pitch();
+    const int bStep = _reference.Pitch();
+    const int dStep = _difference.Pitch();
+    PixelPrimitives::Convert_16u32f_C1(ref, refStep, b, bStep, width, height);
+    PixelPrimitives::Convert_16u32f_C1(src, srcStep, a, aStep, width, height);
+    if (_stabilizer) {
+        // The reference moves to line up with the current frame.
+        _stabilizer->Run(a, aStep, b, bStep, width, height);
+    }
+
+    const int e = (k - 1) / 2;
+    PixelPrimitives::Set_32f_C1(0.0f, d, dStep, width, height);
+    PixelPrimitives::Sub_32f_C1(RowAt(b, bStep, e) + e, bStep, RowAt(a, aStep, e) + e, aStep,
+                                RowAt(d, dStep, e) + e, dStep, width - k, height - k);
+    if (_edgeFactor > 0) {
+        WeightByEdges({a, aStep, b, bStep, d, dStep, _ones.Get(), _ones.Pitch(), _work.Get(),
+                       _work.Pitch(), _lowpassScratch.Get(), width, height},
+                      _edgeFactor);
+    }
+
+    PixelPrimitives::FilterGaussBorder_32f_C1R(d, dStep, a, aStep, width, height, k, _gaussSigma,
+                                               _gaussScratch.Get());
+    PixelPrimitives::Abs_32f_C1(a, aStep, b, bStep, width, height);
+    float largest = 0.0f;
+    PixelPrimitives::Max_32f_C1(b, bStep, width, height, &largest);
+    const float threshold = static_cast<float>(_sensitivityThreshold) + range * kRangeShare;
+    PixelPrimitives::Threshold_LTVal_32f_C1I(a, aStep, width, height, threshold, 0.0f);
+    const float scale = largest != 0.0f ? 255.0f / largest : 0.0f;
+    PixelPrimitives::MulC_32f_C1I(scale, a, aStep, width, height);
+    ColorizeGasImage(colorImage, colorStep, a, aStep, _colorizationMethod, kGain, dst, dstStep,
+                     width, height);
+}
+
+}  // namespace ImageProcessing
+}  // namespace Soloma
+}  // namespace Varnik
