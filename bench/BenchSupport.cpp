@@ -245,6 +245,7 @@ int main(int argc, char** argv) {
         RegisterIntensityBenchmarks(*in);
         RegisterGeometryBenchmarks(*in);
         RegisterStabilizationBenchmarks(*in);
+        RegisterGasBenchmarks(*in);
     }
 
     benchmark::Initialize(&argc, argv);

@@ -87,3 +87,4 @@ void RegisterRadiometryBenchmarks(const BenchInput& input);
 void RegisterIntensityBenchmarks(const BenchInput& input);
 void RegisterGeometryBenchmarks(const BenchInput& input);
 void RegisterStabilizationBenchmarks(const BenchInput& input);
+void RegisterGasBenchmarks(const BenchInput& input);

@@ -1,8 +1,11 @@
 #include <PixelPrimitives/SpectrumPrimitives.h>
 
+#include "Common.h"
+
 #include <kiss_fft.h>
 #include <kiss_fftr.h>
 
+#include <algorithm>
 #include <new>
 #include <vector>
 
@@ -64,36 +67,63 @@ SpectrumPrimitives::~SpectrumPrimitives() {
     delete plan_;
 }
 
+namespace {
+
+PP_MULTIVERSION void Windowed(const float* input, const float* window, float* out, int n) {
+    for (int j = 0; j < n; ++j) {
+        out[j] = input[j] * window[j];
+    }
+}
+
+// power[k] = |bins[k]|^2 / n for `count` bins stored as (real, imaginary) pairs. Division by
+// a power of two is multiplication by its exact reciprocal, which vectorises better.
+PP_MULTIVERSION void PowerOf(const float* bins, int count, int n, float* power) {
+    const float length = static_cast<float>(n);
+    if ((n & (n - 1)) == 0) {
+        const float reciprocal = 1.0f / length;
+        for (int k = 0; k < count; ++k) {
+            const float re = bins[2 * k];
+            const float im = bins[2 * k + 1];
+            power[k] = (re * re + im * im) * reciprocal;
+        }
+    } else {
+        for (int k = 0; k < count; ++k) {
+            const float re = bins[2 * k];
+            const float im = bins[2 * k + 1];
+            power[k] = (re * re + im * im) / length;
+        }
+    }
+}
+
+}  // namespace
+
 bool SpectrumPrimitives::PsdFFT(const float* input, const float* window, float* power, int length) {
     if (plan_ == nullptr || length != length_ || input == nullptr || power == nullptr) {
         return false;
     }
     const int n = length_;
-    const float scale = static_cast<float>(n);
-    auto windowAt = [window](int j) { return window != nullptr ? window[j] : 1.0f; };
-    auto powerOf = [scale](const kiss_fft_cpx& c) { return (c.r * c.r + c.i * c.i) / scale; };
     Plan& p = *plan_;
+    static_assert(sizeof(kiss_fft_cpx) == 2 * sizeof(float), "bins are pairs of floats");
+    const float* bins = reinterpret_cast<const float*>(p.spectrum.data());
     if (p.real != nullptr) {
-        for (int j = 0; j < n; ++j) {
-            p.windowed[j] = input[j] * windowAt(j);
+        if (window != nullptr) {
+            Windowed(input, window, p.windowed.data(), n);
+        } else {
+            std::copy_n(input, n, p.windowed.data());
         }
         kiss_fftr(p.real, p.windowed.data(), p.spectrum.data());
         // Real input: the upper half mirrors the lower one.
-        for (int k = 0; k <= n / 2; ++k) {
-            power[k] = powerOf(p.spectrum[k]);
-        }
+        PowerOf(bins, n / 2 + 1, n, power);
         for (int k = n / 2 + 1; k < n; ++k) {
             power[k] = power[n - k];
         }
     } else {
         for (int j = 0; j < n; ++j) {
-            p.input[j].r = input[j] * windowAt(j);
+            p.input[j].r = window != nullptr ? input[j] * window[j] : input[j];
             p.input[j].i = 0.0f;
         }
         kiss_fft(p.complex, p.input.data(), p.spectrum.data());
-        for (int k = 0; k < n; ++k) {
-            power[k] = powerOf(p.spectrum[k]);
-        }
+        PowerOf(bins, n, n, power);
     }
     return true;
 }

@@ -1,6 +1,10 @@
 #include "gas/ColorizeGasImage.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
 
 #include "frame/Parallel.h"
 #include "frame/Rows.h"
@@ -17,16 +21,18 @@ Method MethodOf(int method) {
 }
 
 // 0 below 0 and for NaN, 255 above 255, else truncated toward zero.
-inline unsigned char Clamp(float v) {
-    return !(v >= 0.0f) ? 0 : v > 255.0f ? 255 : static_cast<unsigned char>(static_cast<int>(v));
+inline std::uint32_t Clamp(float v) {
+    const float clamped = v >= 0.0f ? (v > 255.0f ? 255.0f : v) : 0.0f;
+    return static_cast<std::uint32_t>(static_cast<int>(clamped));
 }
 
+// One pixel, packed as blue | green << 8 | red << 16 | reserved << 24, tinted by s.
 template <Method method>
-inline void TintPixel(const unsigned char* in, float s, unsigned char* out) {
-    const float red = static_cast<float>(in[2]);
-    const float green = static_cast<float>(in[1]);
-    unsigned char redBlue;
-    unsigned char greenOut;
+inline std::uint32_t TintPixel(std::uint32_t pixel, float s) {
+    const float red = static_cast<float>((pixel >> 16) & 0xFFu);
+    const float green = static_cast<float>((pixel >> 8) & 0xFFu);
+    std::uint32_t redBlue;
+    std::uint32_t greenOut;
     if constexpr (method == Method::Grey) {
         redBlue = Clamp(red + s);
         greenOut = redBlue;
@@ -38,37 +44,49 @@ inline void TintPixel(const unsigned char* in, float s, unsigned char* out) {
         redBlue = Clamp(red - s);
         greenOut = Clamp(green + s);
     }
-    out[0] = redBlue;
-    out[1] = greenOut;
-    out[2] = redBlue;
-    out[3] = 255;
+    return redBlue | greenOut << 8 | redBlue << 16 | 0xFF000000u;
 }
+
+// Pixels are taken in chunks through a local copy, so that the loop vectorises also when dst
+// is the colour image itself.
+constexpr int kChunk = 64;
 
 template <Method method>
 SOLOMA_MULTIVERSION void TintRow(const unsigned char* in, const float* detection, float gain,
-                                 unsigned char* out, int width) {
-    for (int x = 0; x < width; ++x) {
-        TintPixel<method>(in + 4 * x, gain * detection[x], out + 4 * x);
+                                 DetectionScaling scaling, unsigned char* out, int width) {
+    std::uint32_t pixels[kChunk];
+    for (int x0 = 0; x0 < width; x0 += kChunk) {
+        const int n = std::min(kChunk, width - x0);
+        std::memcpy(pixels, in + 4 * x0, 4 * static_cast<std::size_t>(n));
+        const float* values = detection + x0;
+        for (int i = 0; i < n; ++i) {
+            const float v = values[i] < scaling.threshold ? 0.0f : values[i];
+            pixels[i] = TintPixel<method>(pixels[i], gain * (v * scaling.scale));
+        }
+        std::memcpy(out + 4 * x0, pixels, 4 * static_cast<std::size_t>(n));
     }
 }
 
 template <Method method>
-SOLOMA_MULTIVERSION void RenderRow(const unsigned char* in, unsigned char* out, int width) {
+void RenderRow(const unsigned char* in, unsigned char* out, int width) {
     for (int x = 0; x < width; ++x) {
-        TintPixel<method>(in + 4 * x, 0.0f, out + 4 * x);
+        std::uint32_t pixel;
+        std::memcpy(&pixel, in + 4 * x, 4);
+        pixel = TintPixel<method>(pixel, 0.0f);
+        std::memcpy(out + 4 * x, &pixel, 4);
     }
 }
 
 template <Method method>
 void Colorize(const unsigned char* colorImage, int colorStep, const float* detection,
-              int detectionStep, float gain, unsigned char* dst, int dstStep, int width,
-              int height) {
+              int detectionStep, float gain, const DetectionScaling& scaling, unsigned char* dst,
+              int dstStep, int width, int height) {
 #pragma omp parallel for schedule(static) if (useParallel)
     for (int y = 0; y < height; ++y) {
         const unsigned char* in = RowAt(colorImage, colorStep, y);
         unsigned char* out = RowAt(dst, dstStep, y);
         if (detection != nullptr) {
-            TintRow<method>(in, RowAt(detection, detectionStep, y), gain, out, width);
+            TintRow<method>(in, RowAt(detection, detectionStep, y), gain, scaling, out, width);
         } else {
             RenderRow<method>(in, out, width);
         }
@@ -79,25 +97,33 @@ void Colorize(const unsigned char* colorImage, int colorStep, const float* detec
 
 void ColorizeGasImage(const unsigned char* colorImage, int colorStep, const float* detection,
                       int detectionStep, int method, int gain, unsigned char* dst, int dstStep,
-                      int width, int height) {
+                      int width, int height, const DetectionScaling& scaling) {
     if (colorImage == nullptr || dst == nullptr || width <= 0 || height <= 0) {
         return;
     }
     const float gainValue = static_cast<float>(gain);
     switch (MethodOf(method)) {
         case Method::Grey:
-            Colorize<Method::Grey>(colorImage, colorStep, detection, detectionStep, gainValue, dst,
-                                   dstStep, width, height);
+            Colorize<Method::Grey>(colorImage, colorStep, detection, detectionStep, gainValue,
+                                   scaling, dst, dstStep, width, height);
             break;
         case Method::Darken:
             Colorize<Method::Darken>(colorImage, colorStep, detection, detectionStep, gainValue,
-                                     dst, dstStep, width, height);
+                                     scaling, dst, dstStep, width, height);
             break;
         case Method::Opposed:
             Colorize<Method::Opposed>(colorImage, colorStep, detection, detectionStep, gainValue,
-                                      dst, dstStep, width, height);
+                                      scaling, dst, dstStep, width, height);
             break;
     }
+}
+
+void ColorizeGasImage(const unsigned char* colorImage, int colorStep, const float* detection,
+                      int detectionStep, int method, int gain, unsigned char* dst, int dstStep,
+                      int width, int height) {
+    ColorizeGasImage(colorImage, colorStep, detection, detectionStep, method, gain, dst, dstStep,
+                     width, height,
+                     DetectionScaling{-std::numeric_limits<float>::infinity(), 1.0f});
 }
 
 }  // namespace ImageProcessing

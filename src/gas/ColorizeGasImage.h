@@ -17,6 +17,18 @@ void ColorizeGasImage(const unsigned char* colorImage, int colorStep, const floa
                       int detectionStep, int method, int gain, unsigned char* dst, int dstStep,
                       int width, int height);
 
+// The same with the detection value of a pixel taken as v x scale, where v is the detection
+// image's value, or 0 where that is below threshold. Lets a detector fold its last threshold
+// and scaling passes into the tint; scale 1 and threshold -infinity leave the values as they
+// are.
+struct DetectionScaling {
+    float threshold;
+    float scale;
+};
+void ColorizeGasImage(const unsigned char* colorImage, int colorStep, const float* detection,
+                      int detectionStep, int method, int gain, unsigned char* dst, int dstStep,
+                      int width, int height, const DetectionScaling& scaling);
+
 }  // namespace ImageProcessing
 }  // namespace Soloma
 }  // namespace Varnik

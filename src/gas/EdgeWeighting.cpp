@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "frame/Rows.h"
+#include "gas/GasKernels.h"
 
 namespace Varnik {
 namespace Soloma {
@@ -15,8 +16,7 @@ void DetectEdges(float* src, int srcStep, float* tmp, int tmpStep, int width, in
                  unsigned char* scratch) {
     PixelPrimitives::FilterLowpassBorder5x5_32f_C1R(src, srcStep, tmp, tmpStep, width, height,
                                                     scratch);
-    PixelPrimitives::Sub_32f_C1I(src, srcStep, tmp, tmpStep, width, height);
-    PixelPrimitives::Abs_32f_C1I(tmp, tmpStep, width, height);
+    AbsoluteDifference(src, srcStep, tmp, tmpStep, width, height);
     PixelPrimitives::FilterLowpassBorder5x5_32f_C1R(tmp, tmpStep, src, srcStep, width, height,
                                                     scratch);
 }
@@ -26,16 +26,12 @@ void WeightByEdges(const EdgeWeightingImages& im, int edgeFactor) {
     const int h = im.height;
     DetectEdges(im.reference, im.referenceStep, im.work, im.workStep, w, h, im.scratch);
     DetectEdges(im.current, im.currentStep, im.work, im.workStep, w, h, im.scratch);
-    PixelPrimitives::Add_32f_C1I(im.reference, im.referenceStep, im.current, im.currentStep, w, h);
-    float largest = 0.0f;
-    PixelPrimitives::Max_32f_C1(im.current, im.currentStep, w, h, &largest);
+    const float largest =
+        AddAndFindMax(im.reference, im.referenceStep, im.current, im.currentStep, w, h);
     // Edge magnitudes are never negative, so a largest sum of 0 means no edge anywhere.
     const float factor = largest != 0.0f ? static_cast<float>(edgeFactor) / largest : 0.0f;
-    PixelPrimitives::MulC_32f_C1I(factor, im.current, im.currentStep, w, h);
-    PixelPrimitives::Threshold_GTVal_32f_C1I(im.current, im.currentStep, w, h, 1.0f, 1.0f);
-    PixelPrimitives::Sub_32f_C1I(im.ones, im.onesStep, im.current, im.currentStep, w, h);
-    PixelPrimitives::Mul_32f_C1I(im.current, im.currentStep, im.difference, im.differenceStep, w,
-                                 h);
+    // The weight min(1, sum x factor) - 1 goes straight into D; nothing reads it afterwards.
+    WeightDifference(im.current, im.currentStep, im.difference, im.differenceStep, factor, w, h);
 }
 
 void ClearDebugImage(const float* src, int srcStep, unsigned char* dst, int dstStep, int width,

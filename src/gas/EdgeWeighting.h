@@ -16,14 +16,12 @@ void DetectEdges(float* src, int srcStep, float* tmp, int tmpStep, int width, in
 // The frames of one difference, their difference and the work images of the weighting, all
 // of one size.
 struct EdgeWeightingImages {
-    float* current;  // A: the current frame; becomes the weight
+    float* current;  // A: the current frame; becomes the summed edge magnitude
     int currentStep;
     float* reference;  // B: the reference frame; becomes its edge magnitude
     int referenceStep;
     float* difference;  // D: multiplied by the weight
     int differenceStep;
-    const float* ones;  // every pixel 1
-    int onesStep;
     float* work;
     int workStep;
     unsigned char* scratch;  // of the 5x5 low-pass

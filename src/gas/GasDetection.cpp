@@ -7,11 +7,15 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
 #include <new>
 
 #include "frame/Rows.h"
 #include "gas/ColorizeGasImage.h"
 #include "gas/EdgeWeighting.h"
+#include "gas/GasKernels.h"
 
 namespace Varnik {
 namespace Soloma {
@@ -37,10 +41,22 @@ int UsedBlocks(int length, int window, int halfWindow, int step) {
 }
 
 // acc += power, element by element.
-SOLOMA_MULTIVERSION void Accumulate(const float* power, float* acc, int n) {
+inline void Accumulate(const float* power, float* acc, int n) {
     for (int k = 0; k < n; ++k) {
         acc[k] += power[k];
     }
+}
+
+// True when every value is +0 or -0: the segment's power spectrum is then +0 everywhere, and
+// adding it changes no sum (sums of powers are never -0).
+inline bool AllZero(const float* segment, int n) {
+    std::uint32_t bits = 0;
+    for (int j = 0; j < n; ++j) {
+        std::uint32_t v;
+        std::memcpy(&v, segment + j, sizeof(v));
+        bits |= v & 0x7FFFFFFFu;
+    }
+    return bits == 0;
 }
 
 // The block measure of the spectral directions in use: the row measure, the column measure,
@@ -57,7 +73,8 @@ float BlockMeasure(int psdMode, float rowMaximum, float columnMaximum) {
 
 }  // namespace
 
-GasDetection::GasDetection() : _stabilizer(new ImageStabilization) {}
+GasDetection::GasDetection()
+    : _stabilizer(new ImageStabilization), _interpolation(new SeparableInterpolation) {}
 
 GasDetection::GasDetection(int psdMode, int windowSize, int psdStep, int edgeFactor,
                            float psdThreshold, float temporalDampening)
@@ -67,7 +84,8 @@ GasDetection::GasDetection(int psdMode, int windowSize, int psdStep, int edgeFac
       _edgeFactor(edgeFactor),
       _psdThreshold(psdThreshold),
       _temporalDampening(temporalDampening),
-      _stabilizer(new ImageStabilization) {}
+      _stabilizer(new ImageStabilization),
+      _interpolation(new SeparableInterpolation) {}
 
 // Buffers are duplicated with their content by their owners; the transform object is
 // scratch and is made again on the copy's first Run.
@@ -77,7 +95,6 @@ GasDetection::GasDetection(const GasDetection& other)
       _reference(other._reference),
       _work(other._work),
       _current(other._current),
-      _ones(other._ones),
       _difference(other._difference),
       _filterScratch(other._filterScratch),
       _window(other._window),
@@ -97,7 +114,8 @@ GasDetection::GasDetection(const GasDetection& other)
       _colorizationMethod(other._colorizationMethod),
       _stabilizer(other._stabilizer ? new ImageStabilization(*other._stabilizer) : nullptr),
       _useMeanFromPreviousImage(other._useMeanFromPreviousImage),
-      _previousMean(other._previousMean) {}
+      _previousMean(other._previousMean),
+      _interpolation(new SeparableInterpolation) {}
 
 GasDetection& GasDetection::operator=(const GasDetection& other) {
     if (this != &other) {
@@ -108,7 +126,6 @@ GasDetection& GasDetection::operator=(const GasDetection& other) {
         _reference.Swap(copy._reference);
         _work.Swap(copy._work);
         _current.Swap(copy._current);
-        _ones.Swap(copy._ones);
         _difference.Swap(copy._difference);
         _filterScratch.Swap(copy._filterScratch);
         _window.Swap(copy._window);
@@ -181,10 +198,6 @@ bool GasDetection::Init(int width, int height) {
     _reference.AllocateIfAbsent(width, height);
     _work.AllocateIfAbsent(width, height);
     _current.AllocateIfAbsent(width, height);
-    if (!_ones) {
-        _ones.Allocate(width, height);
-        PixelPrimitives::Set_32f_C1(1.0f, _ones.Get(), _ones.Pitch(), width, height);
-    }
     if (!_filterScratch) {
         int bytes = 0;
         PixelPrimitives::FilterLowpassGetBufferSize5x5_32f_C1R(width, height, &bytes);
@@ -234,10 +247,14 @@ bool GasDetection::Init(int width, int height) {
             _yMap.Release();
         }
     }
+    if (!*_interpolation && _xMap && _yMap) {
+        _interpolation->Init(_xMap.Get(), _xMap.Pitch(), _yMap.Get(), _yMap.Pitch(), mapWidth,
+                             mapHeight, _gridWidth, _gridHeight);
+    }
     _width = width;
     _height = height;
-    return _difference && _reference && _work && _current && _ones && _filterScratch && _window &&
-           _grid && _xMap && _yMap && PrepareSpectra(width);
+    return *_interpolation && _difference && _reference && _work && _current && _filterScratch &&
+           _window && _grid && _xMap && _yMap && PrepareSpectra(width);
 }
 
 void GasDetection::Cleanup() {
@@ -245,12 +262,12 @@ void GasDetection::Cleanup() {
     _reference.Release();
     _work.Release();
     _current.Release();
-    _ones.Release();
     _grid.Release();
     _xMap.Release();
     _yMap.Release();
     _filterScratch.Release();
     _window.Release();
+    _interpolation->Release();
     _spectrum.reset();
     _power.Release();
     _sums.Release();
@@ -308,6 +325,7 @@ namespace {
 
 struct SegmentSweep {
     int n;           // segment length and block side
+    int bins;        // spectrum entries summed: all n, or the first n / 2 + 1 of a mirrored one
     int step;        // distance between blocks
     int blocks;      // blocks along the sweep
     int lanes;       // blocks per position (columns of blocks for a row sweep)
@@ -340,7 +358,8 @@ inline float* SlotOf(const SegmentSweep& s, int block, int lane) {
 }
 
 // Runs the sweep over segment positions 0 .. (blocks - 1) x step + n - 1; power(p, lane)
-// computes the spectrum of the segment at position p for the lane's block and returns it.
+// computes the spectrum of the segment at position p for the lane's block and returns it, or
+// null when the spectrum is +0 everywhere.
 template <typename Power>
 void Sweep(const SegmentSweep& s, Power power) {
     const int end = (s.blocks - 1) * s.step + s.n;
@@ -354,15 +373,18 @@ void Sweep(const SegmentSweep& s, Power power) {
         if (first <= last) {
             for (int lane = 0; lane < s.lanes; ++lane) {
                 const float* spectrum = power(p, lane);
+                if (spectrum == nullptr) {
+                    continue;
+                }
                 for (int b = first; b <= last; ++b) {
-                    Accumulate(spectrum, SlotOf(s, b, lane), s.n);
+                    Accumulate(spectrum, SlotOf(s, b, lane), s.bins);
                 }
             }
         }
         if (EndsBlock(s, p, &block)) {
             for (int lane = 0; lane < s.lanes; ++lane) {
                 VectorPrimitives::Max_32f(
-                    SlotOf(s, block, lane), s.n,
+                    SlotOf(s, block, lane), s.bins,
                     s.maxima + static_cast<long long>(block) * s.maximaStep + lane);
             }
         }
@@ -386,16 +408,22 @@ void GasDetection::MaxFFT2(const float* src, int srcStep, float* dst, int dstSte
     float* power = _power.Get();
     const float* window = _window.Get();
     SpectrumPrimitives& spectrum = *_spectrum;
-    auto segmentPower = [&](const float* segment) {
+    // An even length's spectrum mirrors about n / 2 to the bit, so its upper half repeats
+    // values the lower half already adds and maximises.
+    const int bins = n % 2 == 0 ? n / 2 + 1 : n;
+    auto segmentPower = [&](const float* segment) -> const float* {
+        if (AllZero(segment, n)) {
+            return nullptr;
+        }
         spectrum.PsdFFT(segment, window, power, n);
-        return static_cast<const float*>(power);
+        return power;
     };
 
     // Row measures of every block.
     float* rowMaxima = _rowMaxima.Get();
     if (_psdMode != 1) {
         if (shared) {
-            SegmentSweep rows{n,     step,        blockRows, blockColumns,
+            SegmentSweep rows{n,     bins,        step,      blockRows,   blockColumns,
                               slots, _sums.Get(), rowMaxima, blockColumns};
             Sweep(rows, [&](int y, int i) {
                 return segmentPower(RowAt(src, srcStep, y) + static_cast<long long>(i) * step);
@@ -403,8 +431,8 @@ void GasDetection::MaxFFT2(const float* src, int srcStep, float* dst, int dstSte
         } else {
             for (int j = 0; j < blockRows; ++j) {
                 for (int i = 0; i < blockColumns; ++i) {
-                    SegmentSweep one{n, n, 1, 1, 1, _sums.Get(), rowMaxima + j * blockColumns + i,
-                                     1};
+                    SegmentSweep one{
+                        n, bins, n, 1, 1, 1, _sums.Get(), rowMaxima + j * blockColumns + i, 1};
                     Sweep(one, [&](int y, int) {
                         return segmentPower(RowAt(src, srcStep, j * step + y) +
                                             static_cast<long long>(i) * step);
@@ -425,12 +453,13 @@ void GasDetection::MaxFFT2(const float* src, int srcStep, float* dst, int dstSte
         if (_psdMode != 0) {
             PixelPrimitives::Transpose_32f_C1R(band, srcStep, columns, columnsStep, bandWidth, n);
             if (shared) {
-                SegmentSweep across{n, step, blockColumns, 1, slots, _sums.Get(), columnMaxima, 1};
+                SegmentSweep across{n,           bins,         step, blockColumns, 1, slots,
+                                    _sums.Get(), columnMaxima, 1};
                 Sweep(across,
                       [&](int x, int) { return segmentPower(RowAt(columns, columnsStep, x)); });
             } else {
                 for (int i = 0; i < blockColumns; ++i) {
-                    SegmentSweep one{n, n, 1, 1, 1, _sums.Get(), columnMaxima + i, 1};
+                    SegmentSweep one{n, bins, n, 1, 1, 1, _sums.Get(), columnMaxima + i, 1};
                     Sweep(one, [&](int x, int) {
                         return segmentPower(RowAt(columns, columnsStep, i * step + x));
                     });
@@ -473,11 +502,9 @@ void GasDetection::Run(const unsigned short* src, int srcStep, const unsigned sh
     const int hw = _halfWindow;
     const int mapWidth = width - _windowSize;
     const int mapHeight = height - _windowSize;
-    PixelPrimitives::Set_32f_C1(0.0f, d, dStep, width, height);
-    PixelPrimitives::Sub_32f_C1(RowAt(b, bStep, hw) + hw, bStep, RowAt(a, aStep, hw) + hw, aStep,
-                                RowAt(d, dStep, hw) + hw, dStep, mapWidth, mapHeight);
-    WeightByEdges({a, aStep, b, bStep, d, dStep, _ones.Get(), _ones.Pitch(), _work.Get(),
-                   _work.Pitch(), _filterScratch.Get(), width, height},
+    FrameDifference(a, aStep, b, bStep, d, dStep, width, height, hw, hw, mapWidth, mapHeight);
+    WeightByEdges({a, aStep, b, bStep, d, dStep, _work.Get(), _work.Pitch(), _filterScratch.Get(),
+                   width, height},
                   _edgeFactor);
 
     float* grid = _grid.Get();
@@ -485,31 +512,24 @@ void GasDetection::Run(const unsigned short* src, int srcStep, const unsigned sh
     MaxFFT2(d, dStep, grid, _grid.Pitch(), width, height);
 
     // The block measures at pixel resolution, 0 in the border band.
-    PixelPrimitives::Set_32f_C1(0.0f, a, aStep, width, height);
-    PixelPrimitives::Remap_32f_C1R(grid, _gridWidth, _gridHeight, _grid.Pitch(), 0, 0, _gridWidth,
-                                   _gridHeight, _xMap.Get(), _xMap.Pitch(), _yMap.Get(),
-                                   _yMap.Pitch(), RowAt(a, aStep, hw) + hw, aStep, mapWidth,
-                                   mapHeight, true);
+    ClearBorder(a, aStep, width, height, hw, hw, mapWidth, mapHeight);
+    _interpolation->Run(grid, _grid.Pitch(), RowAt(a, aStep, hw) + hw, aStep);
     double mean = 0.0;
     PixelPrimitives::Mean_32f_C1R(a, aStep, width, height, &mean, true);
     const float level = UpdateLevel(mean);
 
     // Measures above the threshold weight the difference.
-    PixelPrimitives::SubC_32f_C1I(_psdThreshold * level, a, aStep, width, height);
-    PixelPrimitives::Threshold_LT_32f_C1I(a, aStep, width, height, 0.0f);
     float largestMeasure = 0.0f;
-    PixelPrimitives::Max_32f_C1(a, aStep, width, height, &largestMeasure);
-    PixelPrimitives::Abs_32f_C1(d, dStep, b, bStep, width, height);
     float largestDifference = 0.0f;
-    PixelPrimitives::Max_32f_C1(b, bStep, width, height, &largestDifference);
-    PixelPrimitives::Mul_32f_C1I(a, aStep, d, dStep, width, height);
+    ThresholdAndWeight(a, aStep, d, dStep, _psdThreshold * level, width, height, &largestMeasure,
+                       &largestDifference);
     // Both maxima are never negative; a NaN fails the test as 0 does.
     const float scale = largestMeasure > 0.0f && largestDifference > 0.0f
                             ? 255.0f / (largestDifference * largestMeasure)
                             : 0.0f;
-    PixelPrimitives::MulC_32f_C1I(scale, d, dStep, width, height);
     ColorizeGasImage(colorImage, colorStep, d, dStep, _colorizationMethod, kGain, dst, dstStep,
-                     width, height);
+                     width, height,
+                     DetectionScaling{-std::numeric_limits<float>::infinity(), scale});
 }
 
 }  // namespace ImageProcessing

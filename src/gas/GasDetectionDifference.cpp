@@ -8,6 +8,7 @@
 #include "frame/Rows.h"
 #include "gas/ColorizeGasImage.h"
 #include "gas/EdgeWeighting.h"
+#include "gas/GasKernels.h"
 
 namespace Varnik {
 namespace Soloma {
@@ -30,7 +31,6 @@ GasDetectionDifference::GasDetectionDifference(const GasDetectionDifference& oth
       _reference(other._reference),
       _current(other._current),
       _work(other._work),
-      _ones(other._ones),
       _lowpassScratch(other._lowpassScratch),
       _gaussScratch(other._gaussScratch),
       _gaussSigma(other._gaussSigma),
@@ -50,7 +50,6 @@ GasDetectionDifference& GasDetectionDifference::operator=(const GasDetectionDiff
         _reference.Swap(copy._reference);
         _current.Swap(copy._current);
         _work.Swap(copy._work);
-        _ones.Swap(copy._ones);
         _lowpassScratch.Swap(copy._lowpassScratch);
         _gaussScratch.Swap(copy._gaussScratch);
         _gaussSigma = copy._gaussSigma;
@@ -93,10 +92,6 @@ bool GasDetectionDifference::Init(int width, int height) {
     _reference.AllocateIfAbsent(width, height);
     _work.AllocateIfAbsent(width, height);
     _current.AllocateIfAbsent(width, height);
-    if (!_ones) {
-        _ones.Allocate(width, height);
-        PixelPrimitives::Set_32f_C1(1.0f, _ones.Get(), _ones.Pitch(), width, height);
-    }
     if (!_lowpassScratch) {
         int bytes = 0;
         PixelPrimitives::FilterLowpassGetBufferSize5x5_32f_C1R(width, height, &bytes);
@@ -109,8 +104,7 @@ bool GasDetectionDifference::Init(int width, int height) {
     }
     _width = width;
     _height = height;
-    return _difference && _reference && _work && _current && _ones && _lowpassScratch &&
-           _gaussScratch;
+    return _difference && _reference && _work && _current && _lowpassScratch && _gaussScratch;
 }
 
 void GasDetectionDifference::Cleanup() {
@@ -118,7 +112,6 @@ void GasDetectionDifference::Cleanup() {
     _reference.Release();
     _current.Release();
     _work.Release();
-    _ones.Release();
     _lowpassScratch.Release();
     _gaussScratch.Release();
 }
@@ -156,26 +149,21 @@ void GasDetectionDifference::Run(const unsigned short* src, int srcStep, const u
     }
 
     const int e = (k - 1) / 2;
-    PixelPrimitives::Set_32f_C1(0.0f, d, dStep, width, height);
-    PixelPrimitives::Sub_32f_C1(RowAt(b, bStep, e) + e, bStep, RowAt(a, aStep, e) + e, aStep,
-                                RowAt(d, dStep, e) + e, dStep, width - k, height - k);
+    FrameDifference(a, aStep, b, bStep, d, dStep, width, height, e, e, width - k, height - k);
     if (_edgeFactor > 0) {
-        WeightByEdges({a, aStep, b, bStep, d, dStep, _ones.Get(), _ones.Pitch(), _work.Get(),
-                       _work.Pitch(), _lowpassScratch.Get(), width, height},
+        WeightByEdges({a, aStep, b, bStep, d, dStep, _work.Get(), _work.Pitch(),
+                       _lowpassScratch.Get(), width, height},
                       _edgeFactor);
     }
 
     PixelPrimitives::FilterGaussBorder_32f_C1R(d, dStep, a, aStep, width, height, k, _gaussSigma,
                                                _gaussScratch.Get());
-    PixelPrimitives::Abs_32f_C1(a, aStep, b, bStep, width, height);
-    float largest = 0.0f;
-    PixelPrimitives::Max_32f_C1(b, bStep, width, height, &largest);
+    const float largest = LargestMagnitude(a, aStep, width, height);
+    // Values below the threshold count as 0; the rest are scaled to at most 255 in magnitude.
     const float threshold = static_cast<float>(_sensitivityThreshold) + range * kRangeShare;
-    PixelPrimitives::Threshold_LTVal_32f_C1I(a, aStep, width, height, threshold, 0.0f);
     const float scale = largest != 0.0f ? 255.0f / largest : 0.0f;
-    PixelPrimitives::MulC_32f_C1I(scale, a, aStep, width, height);
     ColorizeGasImage(colorImage, colorStep, a, aStep, _colorizationMethod, kGain, dst, dstStep,
-                     width, height);
+                     width, height, DetectionScaling{threshold, scale});
 }
 
 }  // namespace ImageProcessing

@@ -170,7 +170,16 @@ TEST(GasDetection, SharedSegmentSpectraGiveTheBlockByBlockMeasures) {
     for (Case c :
          {Case{96, 80, 32, 16}, Case{97, 71, 31, 16}, Case{64, 50, 16, 5}, Case{60, 44, 8, 8},
           Case{70, 61, 8, 12}, Case{45, 40, 33, 1}, Case{40, 36, 2, 3}}) {
-        const std::vector<float> image = RandomImage(c.width, c.height, c.window * 100 + c.step);
+        std::vector<float> image = RandomImage(c.width, c.height, c.window * 100 + c.step);
+        // Zero rows and columns, as the border band of a difference has them: their segments
+        // add nothing (nor do -0 values).
+        for (int y = 0; y < c.height; ++y) {
+            for (int x = 0; x < c.width; ++x) {
+                if (y < c.window / 2 || (x >= 3 && x < 3 + c.window)) {
+                    image[static_cast<std::size_t>(y) * c.width + x] = (x + y) % 2 ? 0.0f : -0.0f;
+                }
+            }
+        }
         for (int mode : {0, 1, 2, 7}) {
             for (bool alone : {false, true}) {
                 SCOPED_TRACE(testing::Message()

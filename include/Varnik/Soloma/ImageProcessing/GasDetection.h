@@ -12,6 +12,7 @@ namespace Soloma {
 namespace ImageProcessing {
 
 class ImageStabilization;
+class SeparableInterpolation;
 struct GasDetectionProbe;
 
 // Gas plumes in a stream of 16-bit thermal frames, found by their spatial spectral power.
@@ -99,8 +100,7 @@ private:
     int _height = 0;
     detail::ImageBuffer<float> _reference;  // B
     detail::ImageBuffer<float> _work;
-    detail::ImageBuffer<float> _current;  // A
-    detail::ImageBuffer<float> _ones;
+    detail::ImageBuffer<float> _current;     // A
     detail::ImageBuffer<float> _difference;  // D
     detail::VectorBuffer<unsigned char> _filterScratch;
     detail::VectorBuffer<float> _window;
@@ -121,6 +121,9 @@ private:
     std::unique_ptr<ImageStabilization> _stabilizer;
     bool _useMeanFromPreviousImage = false;
     float _previousMean = 0.0f;
+
+    // Interpolates the block measures along the maps, which vary along one axis each.
+    std::unique_ptr<SeparableInterpolation> _interpolation;
 
     // Kept by MaxFFT2 between frames: the transform, the power spectrum of one segment, the
     // per-block sums of spectra of the blocks that share the current rows, the columns of one

@@ -64,7 +64,6 @@ private:
     detail::ImageBuffer<float> _reference;   // B
     detail::ImageBuffer<float> _current;     // A
     detail::ImageBuffer<float> _work;
-    detail::ImageBuffer<float> _ones;
     detail::VectorBuffer<unsigned char> _lowpassScratch;
     detail::VectorBuffer<unsigned char> _gaussScratch;
     float _gaussSigma = 1.5f;

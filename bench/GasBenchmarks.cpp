@@ -1,0 +1,209 @@
+// The two gas detectors on a 640x480 pair (the frame's first 480 rows, and the same rows moved
+// by a few pixels with an absorbing patch added), next to the same steps in OpenCV.
+#include "BenchSupport.h"
+
+#include <PixelPrimitives/PixelPrimitives.h>
+#include <Varnik/Soloma/ImageProcessing/GasDetection.h>
+#include <Varnik/Soloma/ImageProcessing/GasDetectionDifference.h>
+
+#include <cmath>
+#include <vector>
+
+#ifdef SOLOMA_BENCH_OPENCV
+#include <opencv2/imgproc.hpp>
+#endif
+
+namespace {
+
+using Varnik::Soloma::ImageProcessing::GasDetection;
+using Varnik::Soloma::ImageProcessing::GasDetectionDifference;
+
+constexpr int kWidth = 640;
+constexpr int kHeight = 480;
+constexpr int kMoveX = 3;
+constexpr int kMoveY = -2;
+
+// A 640x480 pair of 16-bit frames and a 4-byte colour image of the current one.
+struct GasPair {
+    Frame ref{kWidth, kHeight};
+    Frame src{kWidth, kHeight};
+    std::vector<unsigned char> colour;
+    std::vector<unsigned char> overlay;
+
+    explicit GasPair(const Frame& frame) {
+        PixelPrimitives::Copy_16u_C1(frame.Data(), frame.Pitch(), ref.Data(), ref.Pitch(), kWidth,
+                                     kHeight);
+        PixelPrimitives::Copy_16u_C1(frame.Data(), frame.Pitch(), src.Data(), src.Pitch(), kWidth,
+                                     kHeight);
+        PixelPrimitives::Resize_16u_C1(ref.Data(), ref.Pitch(), kWidth, kHeight, src.Data(),
+                                       src.Pitch(), kWidth, kHeight, 1.0f, kMoveX, kMoveY, false);
+        AddPlume();
+        AddNoise(ref, 1);
+        AddNoise(src, 2);
+        colour.resize(static_cast<std::size_t>(kWidth) * kHeight * 4);
+        overlay.resize(colour.size());
+        for (int y = 0; y < kHeight; ++y) {
+            const unsigned short* row = src.Row(y);
+            for (int x = 0; x < kWidth; ++x) {
+                const auto grey = static_cast<unsigned char>(row[x] >> 8);
+                unsigned char* p = &colour[(static_cast<std::size_t>(y) * kWidth + x) * 4];
+                p[0] = p[1] = p[2] = grey;
+                p[3] = 255;
+            }
+        }
+    }
+
+    // A camera's temporal noise: a couple of counts, different in every frame. Without it the
+    // aligned frames would agree exactly outside the patch, which real frames never do.
+    static void AddNoise(Frame& frame, unsigned seed) {
+        for (int y = 0; y < kHeight; ++y) {
+            unsigned short* row = frame.Row(y);
+            for (int x = 0; x < kWidth; ++x) {
+                unsigned h = (static_cast<unsigned>(x) * 73856093u) ^
+                             (static_cast<unsigned>(y) * 19349663u) ^ (seed * 83492791u);
+                h ^= h >> 13;
+                h *= 0x5bd1e995u;
+                h ^= h >> 15;
+                const int noisy = row[x] + static_cast<int>(h % 5) - 2;
+                row[x] = static_cast<unsigned short>(noisy < 0 ? 0 : noisy > 65535 ? 65535 : noisy);
+            }
+        }
+    }
+
+    // A textured patch that lowers the signal by up to 60 counts.
+    void AddPlume() {
+        const double cx = kWidth * 0.55, cy = kHeight * 0.5, radius = 80.0;
+        for (int y = 0; y < kHeight; ++y) {
+            unsigned short* row = src.Row(y);
+            for (int x = 0; x < kWidth; ++x) {
+                const double r = std::hypot(x - cx, y - cy) / radius;
+                if (r < 1.0) {
+                    const double texture = std::sin(x * 0.31) * std::cos(y * 0.23);
+                    const double drop = (1.0 - r * r) * (45.0 + 15.0 * texture);
+                    row[x] = static_cast<unsigned short>(row[x] > drop ? row[x] - drop : 0);
+                }
+            }
+        }
+    }
+};
+
+template <typename Detector>
+void TimeDetector(benchmark::State& state, const BenchInput* in, Detector& detector) {
+    GasPair pair(*in->frame);
+    auto run = [&] {
+        detector.Run(pair.src.Data(), pair.src.Pitch(), pair.ref.Data(), pair.ref.Pitch(),
+                     pair.colour.data(), kWidth * 4, pair.overlay.data(), kWidth * 4, kWidth,
+                     kHeight);
+    };
+    TimeSteadyState(state, pair.ref, run);
+}
+
+void PsdStabilized(benchmark::State& state, const BenchInput* in) {
+    GasDetection detector;
+    TimeDetector(state, in, detector);
+}
+
+void PsdUnstabilized(benchmark::State& state, const BenchInput* in) {
+    GasDetection detector;
+    detector.SetUseImageStabilisation(false);
+    TimeDetector(state, in, detector);
+}
+
+void DifferenceUnstabilized(benchmark::State& state, const BenchInput* in) {
+    GasDetectionDifference detector;
+    detector.SetUseImageStabilisation(false);
+    TimeDetector(state, in, detector);
+}
+
+void DifferenceStabilized(benchmark::State& state, const BenchInput* in) {
+    GasDetectionDifference detector;
+    TimeDetector(state, in, detector);
+}
+
+#ifdef SOLOMA_BENCH_OPENCV
+// The transforms alone: cv::dft of the 32 rows of every 32x32 block 16 pixels apart, and of
+// the rows of its transposition.
+void CvBlockDft(benchmark::State& state, const BenchInput* in) {
+    GasPair pair(*in->frame);
+    cv::Mat a, b, d;
+    cv::Mat(kHeight, kWidth, CV_16U, pair.src.Data(), pair.src.Pitch()).convertTo(a, CV_32F);
+    cv::Mat(kHeight, kWidth, CV_16U, pair.ref.Data(), pair.ref.Pitch()).convertTo(b, CV_32F);
+    cv::subtract(a, b, d);
+    cv::Mat spectrum, transposed;
+    for (auto _ : state) {
+        for (int y = 0; y + 32 <= kHeight; y += 16) {
+            for (int x = 0; x + 32 <= kWidth; x += 16) {
+                const cv::Mat block = d(cv::Rect(x, y, 32, 32));
+                cv::dft(block, spectrum, cv::DFT_ROWS);
+                cv::transpose(block, transposed);
+                cv::dft(transposed, spectrum, cv::DFT_ROWS);
+            }
+        }
+        benchmark::DoNotOptimize(spectrum.data);
+    }
+    SetBytes(state, pair.ref);
+}
+
+// The difference detector's steps: conversions, the edge magnitudes of both frames (four 5x5
+// box filters), the weighting, the 7x7 Gaussian, the threshold and the extremes.
+void CvDifferenceSteps(benchmark::State& state, const BenchInput* in) {
+    GasPair pair(*in->frame);
+    const cv::Mat src(kHeight, kWidth, CV_16U, pair.src.Data(), pair.src.Pitch());
+    const cv::Mat ref(kHeight, kWidth, CV_16U, pair.ref.Data(), pair.ref.Pitch());
+    cv::Mat a, b, d, la, lb, ea, eb, weight, smooth, magnitude;
+    const cv::Size box(5, 5);
+    for (auto _ : state) {
+        src.convertTo(a, CV_32F);
+        ref.convertTo(b, CV_32F);
+        cv::subtract(a, b, d);
+        cv::blur(a, la, box, cv::Point(-1, -1), cv::BORDER_REPLICATE);
+        cv::absdiff(la, a, la);
+        cv::blur(la, ea, box, cv::Point(-1, -1), cv::BORDER_REPLICATE);
+        cv::blur(b, lb, box, cv::Point(-1, -1), cv::BORDER_REPLICATE);
+        cv::absdiff(lb, b, lb);
+        cv::blur(lb, eb, box, cv::Point(-1, -1), cv::BORDER_REPLICATE);
+        cv::add(ea, eb, weight);
+        double lo = 0.0, hi = 0.0;
+        cv::minMaxLoc(weight, &lo, &hi);
+        cv::threshold(weight * (8.0 / hi), weight, 1.0, 1.0, cv::THRESH_TRUNC);
+        cv::subtract(weight, 1.0, weight);
+        cv::multiply(d, weight, d);
+        cv::GaussianBlur(d, smooth, cv::Size(7, 7), 1.5, 1.5, cv::BORDER_REPLICATE);
+        magnitude = cv::abs(smooth);
+        cv::minMaxLoc(magnitude, &lo, &hi);
+        cv::threshold(smooth, smooth, 20.0, 0.0, cv::THRESH_TOZERO);
+        benchmark::DoNotOptimize(smooth.data);
+    }
+    SetBytes(state, pair.ref);
+}
+#endif
+
+}  // namespace
+
+void RegisterGasBenchmarks(const BenchInput& input) {
+    if (input.frame->Width() != kWidth || input.frame->Height() < kHeight) {
+        return;
+    }
+    AddCase(input, "Gas_Psd_Stabilized", PsdStabilized);
+    AddCase(input, "Gas_Psd_Unstabilized", PsdUnstabilized);
+    AddCase(input, "Gas_Difference_Unstabilized", DifferenceUnstabilized);
+    AddCase(input, "Gas_Difference_Stabilized", DifferenceStabilized);
+#ifdef SOLOMA_BENCH_OPENCV
+    AddCase(input, "cv_block_dft", CvBlockDft);
+    AddCase(input, "cv_difference_steps", CvDifferenceSteps);
+    AddNote("cv_block_dft",
+            "cv::dft (DFT_ROWS) of every 32x32 block 16 pixels apart and of its transposition, "
+            "on the 640x480 frame difference: the transforms alone");
+    AddNote("cv_difference_steps",
+            "the difference detector's steps in OpenCV: convertTo x2, blur 5x5 x4, absdiff, "
+            "add, minMaxLoc x2, threshold x2, multiply, GaussianBlur 7x7 sigma 1.5");
+    AddRatio("Gas PSD detector (stabilised) / cv::dft of the blocks", "Gas_Psd_Stabilized",
+             {"cv_block_dft"}, 1.0);
+    AddRatio("Gas PSD detector (unstabilised) / cv::dft of the blocks", "Gas_Psd_Unstabilized",
+             {"cv_block_dft"});
+    AddRatio("Gas difference detector (unstabilised) / its steps in OpenCV",
+             "Gas_Difference_Unstabilized", {"cv_difference_steps"}, 0.5);
+    AddRatio("Gas difference detector (stabilised) / its steps in OpenCV",
+             "Gas_Difference_Stabilized", {"cv_difference_steps"});
+#endif
+}
