@@ -75,22 +75,25 @@ PP_MULTIVERSION void Windowed(const float* input, const float* window, float* ou
     }
 }
 
-// power[k] = |bins[k]|^2 / n for `count` bins stored as (real, imaginary) pairs. Division by
-// a power of two is multiplication by its exact reciprocal, which vectorises better.
-PP_MULTIVERSION void PowerOf(const float* bins, int count, int n, float* power) {
+// power[k] = |bins[k]|^2 / n for `count` bins stored as (real, imaginary) pairs; with
+// `mirrored`, power[n - k] takes the same value (a real input's upper half). Division by a
+// power of two is multiplication by its exact reciprocal. The transform has only just stored
+// the bins one float at a time, and loading them (or values made from them) back as vectors
+// would stall until those stores retire: the loop stays scalar and never reads `power`.
+__attribute__((noinline, optimize("no-tree-vectorize"))) void PowerOf(const float* bins, int count,
+                                                                      int n, bool mirrored,
+                                                                      float* power) {
     const float length = static_cast<float>(n);
-    if ((n & (n - 1)) == 0) {
-        const float reciprocal = 1.0f / length;
-        for (int k = 0; k < count; ++k) {
-            const float re = bins[2 * k];
-            const float im = bins[2 * k + 1];
-            power[k] = (re * re + im * im) * reciprocal;
-        }
-    } else {
-        for (int k = 0; k < count; ++k) {
-            const float re = bins[2 * k];
-            const float im = bins[2 * k + 1];
-            power[k] = (re * re + im * im) / length;
+    const bool powerOfTwo = (n & (n - 1)) == 0;
+    const float reciprocal = 1.0f / length;
+    for (int k = 0; k < count; ++k) {
+        const float re = bins[2 * k];
+        const float im = bins[2 * k + 1];
+        const float squared = re * re + im * im;
+        const float value = powerOfTwo ? squared * reciprocal : squared / length;
+        power[k] = value;
+        if (mirrored && k > 0 && n - k >= count) {
+            power[n - k] = value;
         }
     }
 }
@@ -113,17 +116,14 @@ bool SpectrumPrimitives::PsdFFT(const float* input, const float* window, float* 
         }
         kiss_fftr(p.real, p.windowed.data(), p.spectrum.data());
         // Real input: the upper half mirrors the lower one.
-        PowerOf(bins, n / 2 + 1, n, power);
-        for (int k = n / 2 + 1; k < n; ++k) {
-            power[k] = power[n - k];
-        }
+        PowerOf(bins, n / 2 + 1, n, true, power);
     } else {
         for (int j = 0; j < n; ++j) {
             p.input[j].r = window != nullptr ? input[j] * window[j] : input[j];
             p.input[j].i = 0.0f;
         }
         kiss_fft(p.complex, p.input.data(), p.spectrum.data());
-        PowerOf(bins, n, n, power);
+        PowerOf(bins, n, n, false, power);
     }
     return true;
 }

@@ -24,9 +24,8 @@ namespace {
 
 // The overlay tints by twice the scaled detection.
 constexpr int kGain = 2;
-// Largest number of floats kept for the spectra of the blocks that share a row; beyond it
-// (only for blocks far denser than they are wide) each block is summed on its own.
-constexpr long long kMaxSharedSums = 1 << 24;
+// Largest number of floats kept for the spectra of the rows that open blocks share.
+constexpr long long kMaxRowSpectra = 1 << 24;
 
 // Number of blocks along a side of `length` pixels: positions halfWindow - 1, + step, ...
 // below length - halfWindow whose block of `window` pixels fits. They form a prefix.
@@ -38,13 +37,6 @@ int UsedBlocks(int length, int window, int halfWindow, int step) {
         }
     }
     return used;
-}
-
-// acc += power, element by element.
-inline void Accumulate(const float* power, float* acc, int n) {
-    for (int k = 0; k < n; ++k) {
-        acc[k] += power[k];
-    }
 }
 
 // True when every value is +0 or -0: the segment's power spectrum is then +0 everywhere, and
@@ -270,10 +262,12 @@ void GasDetection::Cleanup() {
     _interpolation->Release();
     _spectrum.reset();
     _power.Release();
-    _sums.Release();
+    _blockSum.Release();
+    _offsets.Release();
+    _rowSpectra.Release();
     _bandColumns.Release();
+    _columnSpectra.Release();
     _rowMaxima.Release();
-    _columnMaxima.Release();
 }
 
 bool GasDetection::PrepareSpectra(int width) {
@@ -282,19 +276,21 @@ bool GasDetection::PrepareSpectra(int width) {
         _spectrum.reset(new (std::nothrow) SpectrumPrimitives(n));
     }
     _power.AllocateIfAbsent(n);
-    // Blocks that share a row or a column: at most ceil(n / step) of them at a time.
-    const long long shared = (static_cast<long long>(n) + _psdStep - 1) / _psdStep;
-    const long long sums = shared * _gridWidth * n;
-    if (!_sums && sums <= kMaxSharedSums) {
-        _sums.Allocate(static_cast<int>(sums));
-    }
-    if (!_sums) {
-        _sums.AllocateIfAbsent(n);  // one block at a time
+    _blockSum.AllocateIfAbsent(n);
+    _offsets.AllocateIfAbsent(n);
+    // The spectra of the last n rows, for every column of blocks; beyond the limit (blocks
+    // far denser than wide) each block's rows are transformed on their own.
+    const long long ring = static_cast<long long>(n) * _gridWidth * n;
+    if (!_rowSpectra && ring <= kMaxRowSpectra) {
+        _rowSpectra.Allocate(static_cast<int>(ring));
     }
     _bandColumns.AllocateIfAbsent(n, width);
+    if (static_cast<long long>(n) * width <= std::numeric_limits<int>::max()) {
+        _columnSpectra.AllocateIfAbsent(n * width);
+    }
     _rowMaxima.AllocateIfAbsent(_gridWidth * _gridHeight);
-    _columnMaxima.AllocateIfAbsent(_gridWidth);
-    return _spectrum && _power && _sums && _bandColumns && _rowMaxima && _columnMaxima;
+    return _spectrum && _power && _blockSum && _offsets && _bandColumns && _columnSpectra &&
+           _rowMaxima;
 }
 
 float GasDetection::UpdateLevel(double mean) {
@@ -315,83 +311,46 @@ float GasDetection::UpdateLevel(double mean) {
     return _smoothedLevel;
 }
 
-// The spectra of a block are sums, over its n rows (or columns) in order, of the power
+// A block's spectrum is the sum, over its n rows (or columns) in order, of the power
 // spectra of n-pixel segments. Neighbouring blocks overlap, so each segment belongs to up to
-// ceil(n / step) blocks along the direction of the sum. The sweeps below take every segment
-// once, in order, and add its spectrum to each block that contains it; a block's sum thus
-// receives exactly the additions of summing the block alone, in the same order, and its
-// maximum is the same to the bit.
+// ceil(n / step) blocks. Every segment is transformed once per frame and kept while a block
+// that holds it is still open; each block then adds its segments' spectra in the same order,
+// from zero, as summing the block alone does, so its sums and maximum are the same to the
+// bit. An all-zero segment's spectrum is +0 throughout and is stored without a transform.
 namespace {
 
-struct SegmentSweep {
-    int n;           // segment length and block side
-    int bins;        // spectrum entries summed: all n, or the first n / 2 + 1 of a mirrored one
-    int step;        // distance between blocks
-    int blocks;      // blocks along the sweep
-    int lanes;       // blocks per position (columns of blocks for a row sweep)
-    int slots;       // blocks that can share a segment
-    float* sums;     // slots x lanes x n
-    float* maxima;   // blocks x lanes, row by row
-    int maximaStep;  // floats between the maxima of consecutive blocks
-};
-
-// Block of the sweep that segment position p starts (or -1), and the block it ends.
-inline bool StartsBlock(const SegmentSweep& s, int p, int* block) {
-    if (p % s.step != 0 || p / s.step >= s.blocks) {
-        return false;
-    }
-    *block = p / s.step;
-    return true;
-}
-
-inline bool EndsBlock(const SegmentSweep& s, int p, int* block) {
-    const int top = p - s.n + 1;
-    if (top < 0 || top % s.step != 0 || top / s.step >= s.blocks) {
-        return false;
-    }
-    *block = top / s.step;
-    return true;
-}
-
-inline float* SlotOf(const SegmentSweep& s, int block, int lane) {
-    return s.sums + (static_cast<long long>(block % s.slots) * s.lanes + lane) * s.n;
-}
-
-// Runs the sweep over segment positions 0 .. (blocks - 1) x step + n - 1; power(p, lane)
-// computes the spectrum of the segment at position p for the lane's block and returns it, or
-// null when the spectrum is +0 everywhere.
-template <typename Power>
-void Sweep(const SegmentSweep& s, Power power) {
-    const int end = (s.blocks - 1) * s.step + s.n;
-    for (int p = 0; p < end; ++p) {
-        int block = 0;
-        if (StartsBlock(s, p, &block)) {
-            std::fill_n(SlotOf(s, block, 0), static_cast<long long>(s.lanes) * s.n, 0.0f);
-        }
-        const int first = p >= s.n ? (p - s.n + s.step) / s.step : 0;
-        const int last = std::min(p / s.step, s.blocks - 1);
-        if (first <= last) {
-            for (int lane = 0; lane < s.lanes; ++lane) {
-                const float* spectrum = power(p, lane);
-                if (spectrum == nullptr) {
-                    continue;
-                }
-                for (int b = first; b <= last; ++b) {
-                    Accumulate(spectrum, SlotOf(s, b, lane), s.bins);
-                }
-            }
-        }
-        if (EndsBlock(s, p, &block)) {
-            for (int lane = 0; lane < s.lanes; ++lane) {
-                VectorPrimitives::Max_32f(
-                    SlotOf(s, block, lane), s.bins,
-                    s.maxima + static_cast<long long>(block) * s.maximaStep + lane);
-            }
+// acc = sum over k < count, in order, of spectra[offsets[k] .. + n).
+SOLOMA_MULTIVERSION void SumOfSpectra(const float* spectra, const int* offsets, int count, int n,
+                                      float* acc) {
+    std::fill_n(acc, n, 0.0f);
+    for (int k = 0; k < count; ++k) {
+        const float* s = spectra + offsets[k];
+        for (int j = 0; j < n; ++j) {
+            acc[j] += s[j];
         }
     }
 }
 
 }  // namespace
+
+void GasDetection::TransformSegment(const float* segment, float* power) {
+    const int n = _windowSize;
+    if (AllZero(segment, n)) {
+        std::fill_n(power, n, 0.0f);
+    } else {
+        _spectrum->PsdFFT(segment, _window.Get(), power, n);
+    }
+}
+
+float GasDetection::LargestSum(const float* spectra, const int* offsets) {
+    const int n = _windowSize;
+    SumOfSpectra(spectra, offsets, n, n, _blockSum.Get());
+    // An even length's spectrum mirrors about n / 2 to the bit, so its upper half repeats
+    // values of the lower half.
+    float largest = 0.0f;
+    VectorPrimitives::Max_32f(_blockSum.Get(), n % 2 == 0 ? n / 2 + 1 : n, &largest);
+    return largest;
+}
 
 void GasDetection::MaxFFT2(const float* src, int srcStep, float* dst, int dstStep, int width,
                            int height) {
@@ -402,73 +361,81 @@ void GasDetection::MaxFFT2(const float* src, int srcStep, float* dst, int dstSte
     if (blockRows == 0 || blockColumns == 0) {
         return;
     }
-    const int slots = (n + step - 1) / step;
-    const bool shared =
-        static_cast<long long>(_sums.Length()) >= static_cast<long long>(slots) * blockColumns * n;
-    float* power = _power.Get();
-    const float* window = _window.Get();
-    SpectrumPrimitives& spectrum = *_spectrum;
-    // An even length's spectrum mirrors about n / 2 to the bit, so its upper half repeats
-    // values the lower half already adds and maximises.
-    const int bins = n % 2 == 0 ? n / 2 + 1 : n;
-    auto segmentPower = [&](const float* segment) -> const float* {
-        if (AllZero(segment, n)) {
-            return nullptr;
-        }
-        spectrum.PsdFFT(segment, window, power, n);
-        return power;
-    };
-
-    // Row measures of every block.
+    int* offsets = _offsets.Get();
     float* rowMaxima = _rowMaxima.Get();
     if (_psdMode != 1) {
-        if (shared) {
-            SegmentSweep rows{n,     bins,        step,      blockRows,   blockColumns,
-                              slots, _sums.Get(), rowMaxima, blockColumns};
-            Sweep(rows, [&](int y, int i) {
-                return segmentPower(RowAt(src, srcStep, y) + static_cast<long long>(i) * step);
-            });
+        if (_rowSpectra) {
+            // Rows in order; row y's spectra go to ring row y % n, one n-float spectrum per
+            // column of blocks. A row of blocks is summed once its last row is in.
+            const int stride = blockColumns * n;
+            float* ring = _rowSpectra.Get();
+            const int end = (blockRows - 1) * step + n;
+            for (int y = 0; y < end; ++y) {
+                if (y % step >= n) {
+                    continue;  // between rows of blocks
+                }
+                const float* row = RowAt(src, srcStep, y);
+                float* spectra = ring + (y % n) * stride;
+                for (int i = 0; i < blockColumns; ++i) {
+                    TransformSegment(row + static_cast<long long>(i) * step, spectra + i * n);
+                }
+                const int top = y - n + 1;
+                if (top < 0 || top % step != 0) {
+                    continue;
+                }
+                for (int k = 0; k < n; ++k) {
+                    offsets[k] = ((top + k) % n) * stride;
+                }
+                for (int i = 0; i < blockColumns; ++i) {
+                    rowMaxima[(top / step) * blockColumns + i] = LargestSum(ring + i * n, offsets);
+                }
+            }
         } else {
+            float* power = _power.Get();
+            for (int k = 0; k < n; ++k) {
+                offsets[k] = 0;
+            }
             for (int j = 0; j < blockRows; ++j) {
                 for (int i = 0; i < blockColumns; ++i) {
-                    SegmentSweep one{
-                        n, bins, n, 1, 1, 1, _sums.Get(), rowMaxima + j * blockColumns + i, 1};
-                    Sweep(one, [&](int y, int) {
-                        return segmentPower(RowAt(src, srcStep, j * step + y) +
-                                            static_cast<long long>(i) * step);
-                    });
+                    float* sum = _blockSum.Get();
+                    std::fill_n(sum, n, 0.0f);
+                    for (int k = 0; k < n; ++k) {
+                        TransformSegment(
+                            RowAt(src, srcStep, j * step + k) + static_cast<long long>(i) * step,
+                            power);
+                        VectorPrimitives::Add_32f_I(power, sum, n);
+                    }
+                    VectorPrimitives::Max_32f(sum, n, &rowMaxima[j * blockColumns + i]);
                 }
             }
         }
     }
 
-    // Column measures, one row of blocks at a time: the band of rows is transposed, so that
-    // each column of the band is a row of floats, as the blocks' own transpositions hold it.
+    // Columns one row of blocks at a time: the band of rows is transposed, so that each of
+    // its columns is a row of floats, as a block's own transposition holds it.
     const int bandWidth = (blockColumns - 1) * step + n;
-    float* columnMaxima = _columnMaxima.Get();
     float* columns = _bandColumns.Get();
     const int columnsStep = _bandColumns.Pitch();
+    float* spectra = _columnSpectra.Get();
     for (int j = 0; j < blockRows; ++j) {
-        const float* band = RowAt(src, srcStep, j * step);
-        if (_psdMode != 0) {
-            PixelPrimitives::Transpose_32f_C1R(band, srcStep, columns, columnsStep, bandWidth, n);
-            if (shared) {
-                SegmentSweep across{n,           bins,         step, blockColumns, 1, slots,
-                                    _sums.Get(), columnMaxima, 1};
-                Sweep(across,
-                      [&](int x, int) { return segmentPower(RowAt(columns, columnsStep, x)); });
-            } else {
-                for (int i = 0; i < blockColumns; ++i) {
-                    SegmentSweep one{n, bins, n, 1, 1, 1, _sums.Get(), columnMaxima + i, 1};
-                    Sweep(one, [&](int x, int) {
-                        return segmentPower(RowAt(columns, columnsStep, i * step + x));
-                    });
-                }
+        float* out = RowAt(dst, dstStep, j);
+        if (_psdMode == 0) {
+            std::copy_n(rowMaxima + j * blockColumns, blockColumns, out);
+            continue;
+        }
+        PixelPrimitives::Transpose_32f_C1R(RowAt(src, srcStep, j * step), srcStep, columns,
+                                           columnsStep, bandWidth, n);
+        for (int x = 0; x < bandWidth; ++x) {
+            if (x % step < n) {  // else between columns of blocks
+                TransformSegment(RowAt(columns, columnsStep, x), spectra + x * n);
             }
         }
-        float* out = RowAt(dst, dstStep, j);
         for (int i = 0; i < blockColumns; ++i) {
-            out[i] = BlockMeasure(_psdMode, rowMaxima[j * blockColumns + i], columnMaxima[i]);
+            for (int k = 0; k < n; ++k) {
+                offsets[k] = (i * step + k) * n;
+            }
+            const float columnMaximum = LargestSum(spectra, offsets);
+            out[i] = BlockMeasure(_psdMode, rowMaxima[j * blockColumns + i], columnMaximum);
         }
     }
 }

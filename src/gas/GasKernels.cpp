@@ -44,7 +44,11 @@ SOLOMA_MULTIVERSION void AbsoluteDifferenceRow(const float* src, float* tmp, int
     }
 }
 
-SOLOMA_MULTIVERSION void AddAndMaxRow(const float* b, float* a, int n, float* lanes) {
+// The row loops below work in blocks of kLanes pixels with the running maxima in local
+// lanes: the fixed inner loops vectorise, comparisons included.
+SOLOMA_MULTIVERSION void AddAndMaxRow(const float* b, float* a, int n, float* lanesOut) {
+    float lanes[kLanes];
+    std::copy_n(lanesOut, kLanes, lanes);
     int x = 0;
     for (; x + kLanes <= n; x += kLanes) {
         for (int j = 0; j < kLanes; ++j) {
@@ -57,19 +61,33 @@ SOLOMA_MULTIVERSION void AddAndMaxRow(const float* b, float* a, int n, float* la
         a[x] = a[x] + b[x];
         lanes[0] = Larger(a[x], lanes[0]);
     }
+    std::copy_n(lanes, kLanes, lanesOut);
+}
+
+// min(a x factor, 1) - 1: the threshold leaves values of 1 and below (and NaN) as they are.
+inline float Weight(float a, float factor) {
+    const float w = a * factor;
+    return (w > 1.0f ? 1.0f : w) - 1.0f;
 }
 
 SOLOMA_MULTIVERSION void WeightRow(const float* a, float* d, float factor, int n) {
-    for (int x = 0; x < n; ++x) {
-        float w = a[x] * factor;
-        w = w > 1.0f ? 1.0f : w;
-        d[x] = d[x] * (w - 1.0f);
+    int x = 0;
+    for (; x + kLanes <= n; x += kLanes) {
+        for (int j = 0; j < kLanes; ++j) {
+            d[x + j] = d[x + j] * Weight(a[x + j], factor);
+        }
+    }
+    for (; x < n; ++x) {
+        d[x] = d[x] * Weight(a[x], factor);
     }
 }
 
 SOLOMA_MULTIVERSION void ThresholdAndWeightRow(const float* a, float* d, float threshold, int n,
-                                               float* measureLanes, float* differenceLanes) {
-    int x = 0;
+                                               float* measureOut, float* differenceOut) {
+    float measureLanes[kLanes];
+    float differenceLanes[kLanes];
+    std::copy_n(measureOut, kLanes, measureLanes);
+    std::copy_n(differenceOut, kLanes, differenceLanes);
     auto one = [&](int i, int lane) {
         float m = a[i] - threshold;
         m = m < 0.0f ? 0.0f : m;
@@ -77,6 +95,7 @@ SOLOMA_MULTIVERSION void ThresholdAndWeightRow(const float* a, float* d, float t
         differenceLanes[lane] = Larger(std::fabs(d[i]), differenceLanes[lane]);
         d[i] = d[i] * m;
     };
+    int x = 0;
     for (; x + kLanes <= n; x += kLanes) {
         for (int j = 0; j < kLanes; ++j) {
             one(x + j, j);
@@ -85,6 +104,8 @@ SOLOMA_MULTIVERSION void ThresholdAndWeightRow(const float* a, float* d, float t
     for (; x < n; ++x) {
         one(x, 0);
     }
+    std::copy_n(measureLanes, kLanes, measureOut);
+    std::copy_n(differenceLanes, kLanes, differenceOut);
 }
 
 SOLOMA_MULTIVERSION void MagnitudeRow(const float* a, int n, float* lanes) {

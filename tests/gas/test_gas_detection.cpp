@@ -24,8 +24,8 @@ struct GasDetectionProbe {
                         int width, int height) {
         d.MaxFFT2(src, srcStep, dst, dstStep, width, height);
     }
-    // Leaves room for one block's sums only, so that every block is summed on its own.
-    static void SumBlocksAlone(GasDetection& d) { d._sums.Allocate(d._windowSize); }
+    // Drops the kept row spectra, so that every block's rows are transformed on their own.
+    static void SumBlocksAlone(GasDetection& d) { d._rowSpectra.Release(); }
     static float UpdateLevel(GasDetection& d, double mean) { return d.UpdateLevel(mean); }
     static float Level(const GasDetection& d) { return d._smoothedLevel; }
     static float PreviousMean(const GasDetection& d) { return d._previousMean; }

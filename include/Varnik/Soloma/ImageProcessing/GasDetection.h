@@ -93,8 +93,12 @@ private:
     // The level the threshold uses for a frame whose measures have the given mean; updates
     // the smoothed level and the previous mean (unless the mean is not finite).
     float UpdateLevel(double mean);
-    // Sizes the kept spectra and accumulators of MaxFFT2 for the current block grid.
+    // Sizes the kept spectra and sums of MaxFFT2 for the current block grid.
     bool PrepareSpectra(int width);
+    // The power spectrum of a windowSize-pixel segment into power.
+    void TransformSegment(const float* segment, float* power);
+    // The largest entry of the sum, in order, of the spectra at the offsets.
+    float LargestSum(const float* spectra, const int* offsets);
 
     int _width = 0;  // size the buffers were made for
     int _height = 0;
@@ -125,15 +129,18 @@ private:
     // Interpolates the block measures along the maps, which vary along one axis each.
     std::unique_ptr<SeparableInterpolation> _interpolation;
 
-    // Kept by MaxFFT2 between frames: the transform, the power spectrum of one segment, the
-    // per-block sums of spectra of the blocks that share the current rows, the columns of one
-    // band of rows and the block maxima of one block row.
+    // Kept by MaxFFT2 between frames: the transform, the spectra of the last windowSize rows
+    // (absent when too large: each block is then transformed alone), the columns of one band
+    // of rows and their spectra, a block's sum of spectra, the offsets of the spectra it sums,
+    // a spare spectrum and the row measures of every block.
     std::unique_ptr<SpectrumPrimitives> _spectrum;
-    detail::VectorBuffer<float> _power;
-    detail::VectorBuffer<float> _sums;
+    detail::VectorBuffer<float> _rowSpectra;
     detail::ImageBuffer<float> _bandColumns;
+    detail::VectorBuffer<float> _columnSpectra;
+    detail::VectorBuffer<float> _blockSum;
+    detail::VectorBuffer<int> _offsets;
+    detail::VectorBuffer<float> _power;
     detail::VectorBuffer<float> _rowMaxima;
-    detail::VectorBuffer<float> _columnMaxima;
 };
 
 }  // namespace ImageProcessing
