@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets up, builds in Release and runs the main job on the built-in synthetic frame: the four
-# contrast enhancements into out/, the alignment of a moved copy of it with the frame, then the
-# frame's statistics and display limits.
+# contrast enhancements into out/, the alignment of a moved copy of it with the frame, the gas
+# overlay of a synthetic leak, then the frame's statistics and display limits.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -14,5 +14,6 @@ soloma=build/release/tools/soloma
 "$soloma" dde --output out/dde.png
 "$soloma" fastdde --output out/fastdde.png
 "$soloma" stabilize --output out/stabilized.png
+"$soloma" gas --output out/gas.png
 "$soloma" stats
 "$soloma" limits

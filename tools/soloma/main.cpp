@@ -22,6 +22,7 @@ const Command kCommands[] = {
     {"limits", "display limits of a region from its histogram", RunLimits},
     {"stabilize", "whole-pixel alignment of a frame, or a sequence, with a reference",
      RunStabilize},
+    {"gas", "gas detection against a reference frame, as a tinted colour overlay", RunGas},
 };
 
 void PrintCommands(bool toErrorStream) {

@@ -9,6 +9,7 @@
 #include <Varnik/Soloma/ImageProcessing/HistogramEqualization.h>
 #include <Varnik/Soloma/ImageProcessing/ImageStabilization.h>
 #include <Varnik/Soloma/ImageProcessing/IntensityTransformation.h>
+#include <Varnik/Soloma/ImageProcessing/Palettes.h>
 #include <Varnik/Soloma/ImageProcessing/PlateauEqualization.h>
 #include <Varnik/Soloma/ImageProcessing/RadiometricStatistics.h>
 #include <Varnik/Soloma/ImageProcessing/Statistics.h>

@@ -21,5 +21,6 @@ int RunFastDde(const std::vector<std::string>& args);
 int RunStats(const std::vector<std::string>& args);
 int RunLimits(const std::vector<std::string>& args);
 int RunStabilize(const std::vector<std::string>& args);
+int RunGas(const std::vector<std::string>& args);
 
 }  // namespace Varnik::Soloma::Cli

@@ -1,0 +1,152 @@
+#include "SyntheticPlume.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+
+using namespace Varnik::Soloma::Cli;
+
+namespace {
+
+PlumeSequenceOptions Small(float plumeCounts = 40.0f, unsigned seed = 1) {
+    PlumeSequenceOptions options;
+    options.width = 160;
+    options.height = 128;
+    options.frames = 60;
+    options.plumeCounts = plumeCounts;
+    options.seed = seed;
+    return options;
+}
+
+int CountSet(const std::vector<unsigned char>& mask) {
+    return static_cast<int>(std::count(mask.begin(), mask.end(), 255));
+}
+
+// Mean absolute difference between `frame` and `reference` seen moved by (dx, dy), over the
+// pixels both cover away from the edges.
+double MeanMisfit(const Gray16Image& frame, const Gray16Image& reference, int dx, int dy) {
+    double sum = 0.0;
+    int count = 0;
+    for (int y = 8; y < frame.height - 8; ++y) {
+        for (int x = 8; x < frame.width - 8; ++x) {
+            sum += std::abs(frame.pixels[y * frame.width + x] -
+                            reference.pixels[(y - dy) * frame.width + (x - dx)]);
+            ++count;
+        }
+    }
+    return sum / count;
+}
+
+}  // namespace
+
+// Frames come from the options and the index alone: the same in any order and from any
+// object, and different for another seed.
+TEST(SyntheticPlume, FramesAreDeterministicAndRandomAccess) {
+    const PlumeSequence a(Small()), b(Small());
+    ASSERT_EQ(a.Count(), 60);
+    const PlumeFrame late = a.Frame(31);
+    const PlumeFrame early = b.Frame(7);
+    const PlumeFrame again = b.Frame(31);
+    EXPECT_EQ(late.frame.pixels, again.frame.pixels);
+    EXPECT_EQ(late.plumeMask, again.plumeMask);
+    EXPECT_EQ(early.frame.pixels, a.Frame(7).frame.pixels);
+    EXPECT_NE(late.frame.pixels, PlumeSequence(Small(40.0f, 2)).Frame(31).frame.pixels);
+    ASSERT_EQ(late.frame.pixels.size(), 160u * 128u);
+    ASSERT_EQ(late.plumeMask.size(), 160u * 128u);
+    // Recorded runs refer to these frames, so they must not drift between platforms,
+    // compilers or releases unnoticed.
+    const PlumeFrame recorded = a.Frame(30);
+    std::uint64_t hash = 0xCBF29CE484222325ull;  // FNV-1a over the little-endian bytes
+    for (const unsigned value : recorded.frame.pixels) {
+        hash = ((hash ^ (value & 0xFF)) * 0x100000001B3ull ^ (value >> 8)) * 0x100000001B3ull;
+    }
+    for (const unsigned value : recorded.plumeMask) {
+        hash = (hash ^ value) * 0x100000001B3ull;
+    }
+    EXPECT_EQ(hash, 0x8B5F3F8DDDD0FE6Dull);
+}
+
+// The camera starts at rest, stays within the bound, moves by at most a pixel a frame, and
+// moves the content the way the frame reports.
+TEST(SyntheticPlume, JitterStartsAtRestAndStaysWithinBounds) {
+    const PlumeSequence sequence(Small(0.0f));
+    const PlumeFrame first = sequence.Frame(0);
+    EXPECT_EQ(first.jitterX, 0);
+    EXPECT_EQ(first.jitterY, 0);
+    int previousX = 0, previousY = 0, moved = -1;
+    for (int i = 0; i < sequence.Count(); ++i) {
+        int x = 0, y = 0;
+        sequence.Jitter(i, &x, &y);
+        EXPECT_LE(std::max(std::abs(x), std::abs(y)), 3) << i;
+        EXPECT_LE(std::max(std::abs(x - previousX), std::abs(y - previousY)), 1) << i;
+        if (moved < 0 && std::abs(x) + std::abs(y) >= 2) {
+            moved = i;
+        }
+        previousX = x;
+        previousY = y;
+    }
+    ASSERT_GE(moved, 0) << "the camera never moved";
+    const PlumeFrame shifted = sequence.Frame(moved);
+    const double aligned = MeanMisfit(shifted.frame, first.frame, shifted.jitterX, shifted.jitterY);
+    const double reversed =
+        MeanMisfit(shifted.frame, first.frame, -shifted.jitterX, -shifted.jitterY);
+    EXPECT_LT(aligned, 6.0);
+    EXPECT_GT(reversed, 2.0 * aligned);
+}
+
+// The leak opens at frame 0, which shows no gas. Later the gas lowers the signal by more than
+// the mask's threshold exactly where the mask says (up to the rounding of the counts), and
+// covers a growing part of the frame but not most of it.
+TEST(SyntheticPlume, MaskMarksWhereTheGasLowersTheSignal) {
+    const PlumeSequence withGas(Small()), withoutGas(Small(0.0f));
+    const PlumeFrame start = withGas.Frame(0);
+    EXPECT_EQ(CountSet(start.plumeMask), 0);
+    EXPECT_EQ(start.frame.pixels, withoutGas.Frame(0).frame.pixels);
+    int previousSet = 0;
+    for (int i : {30, 59}) {
+        const PlumeFrame gas = withGas.Frame(i);
+        const PlumeFrame clean = withoutGas.Frame(i);
+        EXPECT_EQ(CountSet(clean.plumeMask), 0);
+        ASSERT_EQ(gas.jitterX, clean.jitterX);
+        const int set = CountSet(gas.plumeMask);
+        EXPECT_GT(set, 160 * 128 / 100) << i;
+        EXPECT_LT(set, 160 * 128 / 4) << i;
+        EXPECT_GT(set, previousSet) << "the plume should grow";
+        previousSet = set;
+        int deepest = 0;
+        for (std::size_t p = 0; p < gas.plumeMask.size(); ++p) {
+            const int change = gas.frame.pixels[p] - clean.frame.pixels[p];
+            deepest = std::min(deepest, change);
+            if (gas.plumeMask[p] == 255) {
+                ASSERT_LE(change, -4) << "frame " << i << " pixel " << p;
+            } else {
+                ASSERT_EQ(gas.plumeMask[p], 0);
+                ASSERT_TRUE(change >= -4 && change <= 0) << "frame " << i << " pixel " << p;
+            }
+        }
+        EXPECT_LE(deepest, -30) << "the densest gas should reach near the peak of 40";
+        EXPECT_GE(deepest, -41);
+    }
+    // An emitting plume raises the signal instead, in the same place.
+    const PlumeFrame emitting = PlumeSequence(Small(-40.0f)).Frame(30);
+    EXPECT_EQ(emitting.plumeMask, withGas.Frame(30).plumeMask);
+    const PlumeFrame clean = withoutGas.Frame(30);
+    for (std::size_t p = 0; p < emitting.plumeMask.size(); ++p) {
+        ASSERT_TRUE(emitting.plumeMask[p] == 0 ||
+                    emitting.frame.pixels[p] >= clean.frame.pixels[p] + 4);
+    }
+}
+
+TEST(SyntheticPlume, DegenerateOptionsAndIndices) {
+    PlumeSequenceOptions options = Small();
+    EXPECT_TRUE(PlumeSequence(options).Frame(60).frame.pixels.empty());
+    options.width = -5;
+    EXPECT_TRUE(PlumeSequence(options).Frame(0).frame.pixels.empty());
+    options.width = 9;  // tiny frames still work
+    options.height = 7;
+    const PlumeFrame tiny = PlumeSequence(options).Frame(3);
+    EXPECT_EQ(tiny.frame.pixels.size(), 63u);
+    EXPECT_EQ(tiny.plumeMask.size(), 63u);
+}
