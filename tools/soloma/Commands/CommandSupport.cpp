@@ -36,6 +36,21 @@ bool ParseCommandLine(const CommandUsage& usage, const std::vector<std::string>&
     return true;
 }
 
+bool ReadFrame(const std::string& path, Gray16Image* frame, std::string* error) {
+    if (!std::filesystem::exists(path)) {
+        *error = "no such file '" + path + "'";
+        return false;
+    }
+    return ReadGray16Png(path, frame, error);
+}
+
+std::string SizeMismatch(const std::string& path, const Gray16Image& frame,
+                         const Gray16Image& ref) {
+    return "'" + path + "' is " + std::to_string(frame.width) + "x" + std::to_string(frame.height) +
+           ", the reference " + std::to_string(ref.width) + "x" + std::to_string(ref.height) +
+           "; frames must be the same size";
+}
+
 bool ListFrames(const std::string& folder, std::vector<std::filesystem::path>* frames,
                 std::string* error) {
     std::error_code failure;

@@ -44,6 +44,12 @@ struct InputFrame {
     std::string description;  // for the report, e.g. "built-in synthetic frame (seed 1)"
 };
 
+// A 16-bit grayscale PNG frame; false with a message when the file is missing or is not one.
+bool ReadFrame(const std::string& path, Gray16Image* frame, std::string* error);
+
+// The message for a frame whose size differs from the reference's.
+std::string SizeMismatch(const std::string& path, const Gray16Image& frame, const Gray16Image& ref);
+
 // The *.png files of a folder in name order; false with a message when the folder cannot be
 // read or holds none.
 bool ListFrames(const std::string& folder, std::vector<std::filesystem::path>* frames,

@@ -339,21 +339,6 @@ private:
     std::unique_ptr<ImageProcessing::GasDetectionDifference> _difference;
 };
 
-bool ReadFrame(const std::string& path, Gray16Image* frame, std::string* error) {
-    if (!fs::exists(path)) {
-        *error = "no such file '" + path + "'";
-        return false;
-    }
-    return ReadGray16Png(path, frame, error);
-}
-
-std::string SizeMismatch(const std::string& path, const Gray16Image& frame,
-                         const Gray16Image& ref) {
-    return "'" + path + "' is " + std::to_string(frame.width) + "x" + std::to_string(frame.height) +
-           ", the reference " + std::to_string(ref.width) + "x" + std::to_string(ref.height) +
-           "; frames must be the same size";
-}
-
 std::string DescribeShare(std::size_t tinted, std::size_t pixels) {
     char text[96];
     std::snprintf(text, sizeof text, "%zu of %zu pixels (%.2f %%)", tinted, pixels,

@@ -45,21 +45,6 @@ int Refuse(const std::string& message) {
     return kExitUsage;
 }
 
-bool ReadFrame(const std::string& path, Gray16Image* frame, std::string* error) {
-    if (!fs::exists(path)) {
-        *error = "no such file '" + path + "'";
-        return false;
-    }
-    return ReadGray16Png(path, frame, error);
-}
-
-std::string SizeMismatch(const std::string& path, const Gray16Image& frame,
-                         const Gray16Image& ref) {
-    return "'" + path + "' is " + std::to_string(frame.width) + "x" + std::to_string(frame.height) +
-           ", the reference " + std::to_string(ref.width) + "x" + std::to_string(ref.height) +
-           "; frames must be the same size";
-}
-
 struct Alignment {
     Gray16Image aligned;
     int dx = 0;
