@@ -246,6 +246,8 @@ int main(int argc, char** argv) {
         RegisterGeometryBenchmarks(*in);
         RegisterStabilizationBenchmarks(*in);
         RegisterGasBenchmarks(*in);
+        RegisterRegionBenchmarks(*in);
+        RegisterColourBenchmarks(*in);
     }
 
     benchmark::Initialize(&argc, argv);

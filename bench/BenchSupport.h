@@ -88,3 +88,5 @@ void RegisterIntensityBenchmarks(const BenchInput& input);
 void RegisterGeometryBenchmarks(const BenchInput& input);
 void RegisterStabilizationBenchmarks(const BenchInput& input);
 void RegisterGasBenchmarks(const BenchInput& input);
+void RegisterRegionBenchmarks(const BenchInput& input);
+void RegisterColourBenchmarks(const BenchInput& input);

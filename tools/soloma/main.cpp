@@ -23,6 +23,9 @@ const Command kCommands[] = {
     {"stabilize", "whole-pixel alignment of a frame, or a sequence, with a reference",
      RunStabilize},
     {"gas", "gas detection against a reference frame, as a tinted colour overlay", RunGas},
+    {"wand", "magic-wand selection of a region into a mask", RunWand},
+    {"colour", "a frame coloured by a built-in palette, optionally blended", RunColour},
+    {"convert", "conversion between RGB, RGBA and YUV 4:2:2 raw images", RunConvert},
 };
 
 void PrintCommands(bool toErrorStream) {

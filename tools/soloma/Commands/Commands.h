@@ -22,5 +22,8 @@ int RunStats(const std::vector<std::string>& args);
 int RunLimits(const std::vector<std::string>& args);
 int RunStabilize(const std::vector<std::string>& args);
 int RunGas(const std::vector<std::string>& args);
+int RunWand(const std::vector<std::string>& args);
+int RunColour(const std::vector<std::string>& args);
+int RunConvert(const std::vector<std::string>& args);
 
 }  // namespace Varnik::Soloma::Cli

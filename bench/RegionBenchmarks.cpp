@@ -1,0 +1,3 @@
+#include "BenchSupport.h"
+
+void RegisterRegionBenchmarks(const BenchInput&) {}

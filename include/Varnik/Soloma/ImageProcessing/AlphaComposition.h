@@ -1,0 +1,3 @@
+#pragma once
+
+#include <Varnik/Soloma/ImageProcessing/Export.h>

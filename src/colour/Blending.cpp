@@ -1,0 +1,1 @@
+#include <Varnik/Soloma/ImageProcessing/Blending.h>

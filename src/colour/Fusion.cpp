@@ -1,0 +1,1 @@
+#include <Varnik/Soloma/ImageProcessing/Fusion.h>

@@ -1,0 +1,1 @@
+#include <Varnik/Soloma/ImageProcessing/LogicalOperations.h>

@@ -1,0 +1,9 @@
+#include "Commands.h"
+
+namespace Varnik::Soloma::Cli {
+
+int RunColour(const std::vector<std::string>&) {
+    return 1;
+}
+
+}  // namespace Varnik::Soloma::Cli
