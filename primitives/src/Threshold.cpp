@@ -4,28 +4,93 @@
 
 #include "ElementWise.h"
 
+// The comparisons with a constant turn four vectors of float masks into one vector of bytes.
+// Plain loops leave that narrowing to the compiler, which masks and packs each step with
+// unsigned saturation; written with Highway, the x86 targets pack the masks (all bits set or
+// none) with signed saturation and put the lanes in order with one permutation. Highway
+// compiles the row kernel once per instruction set, re-including this file for each, and picks
+// one at run time.
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "Threshold.cpp"
+#include <hwy/foreach_target.h>  // before highway.h
+#include <hwy/highway.h>
+
+HWY_BEFORE_NAMESPACE();
 namespace {
+namespace HWY_NAMESPACE {
+namespace hn = hwy::HWY_NAMESPACE;
+
+// dst[x] = 255 where src[x] > value (greater) or src[x] < value (!greater), else 0; NaN
+// compares false.
+template <bool kGreater>
+HWY_INLINE void CompareRow(const float* src, float value, unsigned char* dst, int width) {
+    int x = 0;
+#if HWY_ARCH_X86 && HWY_TARGET <= HWY_AVX2
+    const hn::Full256<float> df;
+    const hn::Full256<std::int32_t> di;
+    const auto limit = hn::Set(df, value);
+    auto lanes = [&](int at) {
+        const auto v = hn::LoadU(df, src + at);
+        return hn::BitCast(di, hn::VecFromMask(df, kGreater ? hn::Gt(v, limit) : hn::Lt(v, limit)))
+            .raw;
+    };
+    // After the two packs the bytes of vector k stand in 32-bit words k and k + 4.
+    const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
+    auto block = [&](int at) {
+        const __m256i words01 = _mm256_packs_epi32(lanes(at), lanes(at + 8));
+        const __m256i words23 = _mm256_packs_epi32(lanes(at + 16), lanes(at + 24));
+        const __m256i bytes = _mm256_packs_epi16(words01, words23);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + at),
+                            _mm256_permutevar8x32_epi32(bytes, order));
+    };
+    if (width >= 32) {
+        for (; x + 32 <= width; x += 32) {
+            block(x);
+        }
+        if (x < width) {
+            block(width - 32);  // overlaps pixels already done, with the same values
+            x = width;
+        }
+    }
+#endif
+    for (; x < width; ++x) {
+        dst[x] = (kGreater ? src[x] > value : src[x] < value) ? 255 : 0;
+    }
+}
+
+template <bool kGreater>
+HWY_INLINE void CompareImage(const float* src, int srcStep, float value, unsigned char* dst,
+                             int dstStep, int width, int height) {
+    for (int y = 0; y < height; ++y) {
+        CompareRow<kGreater>(pp::RowAt(src, srcStep, y), value, pp::RowAt(dst, dstStep, y), width);
+    }
+}
+
+void CompareGreater(const float* src, int srcStep, float value, unsigned char* dst, int dstStep,
+                    int width, int height) {
+    CompareImage<true>(src, srcStep, value, dst, dstStep, width, height);
+}
+
+void CompareLess(const float* src, int srcStep, float value, unsigned char* dst, int dstStep,
+                 int width, int height) {
+    CompareImage<false>(src, srcStep, value, dst, dstStep, width, height);
+}
+
+}  // namespace HWY_NAMESPACE
+}  // namespace
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+namespace {
+
+HWY_EXPORT(CompareGreater);
+HWY_EXPORT(CompareLess);
 
 using pp::ValidImages;
 
 enum class Comparison { Greater, Less };
 
-// Writes 255 where the strict comparison holds and 0 elsewhere; NaN compares false.
-PP_MULTIVERSION void CompareWithConstant(Comparison comparison, const float* src, int srcStep,
-                                         float value, unsigned char* dst, int dstStep, int width,
-                                         int height) {
-    auto map = [&](auto f) { pp::MapPixels(src, srcStep, dst, dstStep, width, height, f); };
-    switch (comparison) {
-        case Comparison::Greater:
-            map([value](float v) { return static_cast<unsigned char>(v > value ? 255 : 0); });
-            break;
-        case Comparison::Less:
-            map([value](float v) { return static_cast<unsigned char>(v < value ? 255 : 0); });
-            break;
-    }
-}
-
-// Every threshold operation is this one with some tests made impossible: v < lowThreshold
+// Every float threshold operation is this one with some tests made impossible: v < lowThreshold
 // becomes lowValue, v > highThreshold becomes highValue, anything else (NaN included) stays.
 template <typename T>
 struct ReplaceOutside {
@@ -44,9 +109,12 @@ PP_MULTIVERSION void ReplaceOutsideFloat(const ReplaceOutside<float>& rule, floa
     pp::MapPixels(srcDst, step, srcDst, step, width, height, rule);
 }
 
-PP_MULTIVERSION void ReplaceOutsideByte(const ReplaceOutside<unsigned char>& rule,
-                                        unsigned char* srcDst, int step, int width, int height) {
-    pp::MapPixels(srcDst, step, srcDst, step, width, height, rule);
+// v > threshold becomes value. No byte lies below 0, so this is the only test of the byte
+// threshold; written alone it stays a compare and a blend per vector.
+PP_MULTIVERSION void ReplaceAboveByte(unsigned char threshold, unsigned char value,
+                                      unsigned char* srcDst, int step, int width, int height) {
+    pp::MapPixels(srcDst, step, srcDst, step, width, height,
+                  [threshold, value](unsigned char v) { return v > threshold ? value : v; });
 }
 
 constexpr float kInfinity = std::numeric_limits<float>::infinity();
@@ -56,7 +124,11 @@ bool Compare(Comparison comparison, const float* src, int srcStep, float value, 
     if (!ValidImages(width, height, src, dst)) {
         return false;
     }
-    CompareWithConstant(comparison, src, srcStep, value, dst, dstStep, width, height);
+    if (comparison == Comparison::Greater) {
+        HWY_DYNAMIC_DISPATCH(CompareGreater)(src, srcStep, value, dst, dstStep, width, height);
+    } else {
+        HWY_DYNAMIC_DISPATCH(CompareLess)(src, srcStep, value, dst, dstStep, width, height);
+    }
     return true;
 }
 
@@ -112,7 +184,7 @@ bool PixelPrimitives::ThresholdGreater_Val_8u_C1IR(unsigned char* srcDst, int sr
     if (!ValidImages(width, height, srcDst)) {
         return false;
     }
-    // No byte is below 0, so only the upper test can fire.
-    ReplaceOutsideByte({0, 0, threshold, value}, srcDst, srcDstStep, width, height);
+    ReplaceAboveByte(threshold, value, srcDst, srcDstStep, width, height);
     return true;
 }
+#endif  // HWY_ONCE

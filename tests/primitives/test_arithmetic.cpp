@@ -51,6 +51,14 @@ TEST(Arithmetic, ScaledIntegerOperationsRoundHalfEvenAndSaturate) {
         const double scale = std::ldexp(1.0, -std::clamp(sf, -99, 99));
         ExpectRegion(d, [&](int x, int y) { return std::min(std::rint(x * y * scale), 255.0); });
     }
+    // Odd widths and a region that starts at an odd column: pixels are multiplied in pairs.
+    for (int first : {0, 1}) {
+        TestImage<unsigned char> odd(255, 3);
+        const int p = a.Pitch();
+        ASSERT_TRUE(PP::Mul_8u_C1(a.Pixel(first, 200), p, b.Pixel(first, 200), p, odd.Data(),
+                                  odd.Pitch(), 255, 3, 0));
+        ExpectRegion(odd, [&](int x, int y) { return std::min((x + first) * (y + 200), 255); });
+    }
     TestImage<unsigned short> src(256, 256), dst(256, 256);
     src.Fill([](int x, int y) { return x + 256 * y; });
     unsigned short *S = src.Data(), *D = dst.Data();

@@ -43,3 +43,55 @@ TEST(FloodFill, MatchesAReferenceFillOnRandomImages) {
         }
     }
 }
+
+// The fill by runs on wide images, against a queue-based reference: long runs that cross
+// vector boundaries and reach far to the left, random images of long runs, and the patterns
+// that keep most runs waiting at once (a checkerboard joins single pixels diagonally; a comb of
+// odd width hangs one-pixel teeth from a full row). The buffer is exactly the reported size,
+// so that the sanitizer build catches a stack that outgrows it.
+TEST(FloodFill, RunsOnWideImages) {
+    std::mt19937 rng(77);
+    using Pattern = std::function<int(int, int)>;
+    const struct {
+        const char* name;
+        int w, h, sx, sy;
+        Pattern value;
+    } cases[] = {
+        {"reach left", 1000, 3, 500, 0, [](int x, int y) { return y == 0 && x != 500 ? 1 : 0; }},
+        {"checkerboard", 301, 41, 0, 0, [](int x, int y) { return (x + y) % 2; }},
+        {"comb", 257, 30, 256, 0, [](int x, int y) { return y == 0 || x % 2 == 0 ? 0 : 1; }},
+        {"stripes", 70, 64, 3, 60, [](int x, int y) { return (x / 33 + y / 7) % 2; }},
+        {"random long runs", 400, 60, 200, 30, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Image img(c.w, c.h);
+        if (c.value) {
+            img.Fill(c.value);
+        } else {
+            std::bernoulli_distribution rare(0.08);
+            img.Fill([&](int, int) { return rare(rng) ? 1 : 0; });
+        }
+        const Image before = img;
+        const unsigned char old = img.At(c.sx, c.sy);
+        std::vector<bool> done(static_cast<std::size_t>(c.w) * c.h);
+        std::vector<std::pair<int, int>> queue{{c.sx, c.sy}};
+        done[c.sy * c.w + c.sx] = true;
+        for (std::size_t i = 0; i < queue.size(); ++i) {
+            for (int n = 0; n < 9; ++n) {
+                const int x = queue[i].first + n % 3 - 1, y = queue[i].second + n / 3 - 1;
+                if (x >= 0 && y >= 0 && x < c.w && y < c.h && !done[y * c.w + x] &&
+                    img.At(x, y) == old) {
+                    done[y * c.w + x] = true;
+                    queue.emplace_back(x, y);
+                }
+            }
+        }
+        int bytes = 0;
+        ASSERT_TRUE(PP::FloodFillGetSize(c.w, c.h, &bytes));
+        std::vector<unsigned char> buffer(bytes);
+        ASSERT_TRUE(PP::FloodFill_8Con_8u_C1IR(img.Data(), img.Pitch(), c.w, c.h, c.sx, c.sy, 9,
+                                               buffer.data()));
+        ExpectRegion(img, [&](int x, int y) { return done[y * c.w + x] ? 9 : before.At(x, y); });
+    }
+}

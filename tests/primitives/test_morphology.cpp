@@ -41,3 +41,36 @@ TEST(Morphology, OutOfPlaceAndInPlaceMatchTheNeighbourhood) {
         }
     }
 }
+
+// Rows of every phase against the vector size (the pitch and the first pixel vary), rows wider
+// than the stack's scratch (worked in strips out of place, with heap scratch in place), and
+// both forms against the 3x3 neighbourhood.
+TEST(Morphology, WideRowsAndEveryPhase) {
+    std::mt19937 rng(22);
+    const struct {
+        int w, h, margin, extraPitch;
+    } shapes[] = {{100, 6, 1, 1},  {100, 6, 2, 7},   {257, 5, 3, 33}, {64, 4, 5, 0},
+                  {4095, 3, 1, 5}, {4096, 3, 2, 64}, {4097, 3, 1, 3}, {8200, 3, 1, 0}};
+    for (const auto& s : shapes) {
+        SCOPED_TRACE(testing::Message() << s.w << " x " << s.h << " pitch +" << s.extraPitch);
+        for (bool dilate : {true, false}) {
+            Image src(s.w, s.h, s.margin, s.extraPitch), dst(s.w, s.h, s.margin, s.extraPitch);
+            src.FillRandom(rng, 0, 255, true);
+            Image srcDst = src;
+            ASSERT_TRUE((dilate ? PP::Dilate3x3_8u_C1 : PP::Erode3x3_8u_C1)(
+                src.Data(), src.Pitch(), dst.Data(), dst.Pitch(), s.w, s.h));
+            ASSERT_TRUE((dilate ? PP::Dilate3x3_8u_C1I : PP::Erode3x3_8u_C1I)(
+                srcDst.Data(), srcDst.Pitch(), s.w, s.h));
+            auto reference = [&](int x, int y) {
+                unsigned char v = src.At(x, y);
+                for (int n = 0; n < 9; ++n) {
+                    unsigned char p = src.At(x + n % 3 - 1, y + n / 3 - 1);
+                    v = dilate ? std::max(v, p) : std::min(v, p);
+                }
+                return v;
+            };
+            ExpectRegion(dst, reference);
+            ExpectRegion(srcDst, reference);
+        }
+    }
+}
