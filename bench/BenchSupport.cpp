@@ -163,6 +163,17 @@ void AddRatio(const std::string& label, const std::string& numerator,
     benchmark::AddCustomContext(key, text);
 }
 
+void AddRate(const std::string& label, const std::string& caseName) {
+    static int rateCount = 0;
+    if (!FirstTime("rate " + label)) {
+        return;
+    }
+    // Handed to ratios.py like the ratios: "label|case".
+    char key[32];
+    std::snprintf(key, sizeof key, "rate_%03d", rateCount++);
+    benchmark::AddCustomContext(key, label + "|" + caseName);
+}
+
 void AddNote(const std::string& key, const std::string& text) {
     if (FirstTime("note " + key)) {
         benchmark::AddCustomContext("note_" + key, text);
@@ -248,6 +259,7 @@ int main(int argc, char** argv) {
         RegisterGasBenchmarks(*in);
         RegisterRegionBenchmarks(*in);
         RegisterColourBenchmarks(*in);
+        RegisterPipelineBenchmarks(*in);
     }
 
     benchmark::Initialize(&argc, argv);

@@ -35,6 +35,10 @@ benchmark::internal::Benchmark* AddCase(const BenchInput& input, const std::stri
 void AddRatio(const std::string& label, const std::string& numerator,
               const std::vector<std::string>& denominators, double target = -1.0);
 
+// A line under the ratio table: how many calls of `caseName` (without the input) run in a
+// second, from its best time.
+void AddRate(const std::string& label, const std::string& caseName);
+
 // A note printed above the table, e.g. on how a peer differs from our operation.
 void AddNote(const std::string& key, const std::string& text);
 
@@ -90,3 +94,4 @@ void RegisterStabilizationBenchmarks(const BenchInput& input);
 void RegisterGasBenchmarks(const BenchInput& input);
 void RegisterRegionBenchmarks(const BenchInput& input);
 void RegisterColourBenchmarks(const BenchInput& input);
+void RegisterPipelineBenchmarks(const BenchInput& input);

@@ -1,10 +1,10 @@
 #!/usr/bin/env python3
 """Prints the ratio table of a soloma_bench JSON result and checks the targets.
 
-The ratio lines come from the result's context (each benchmark file declares its own). Each
-case's time is its best over the repetitions: CPU time in the single-threaded run, which
-leaves out the time other processes held its core, and wall-clock time in the run with the
-default thread count. Exits with 1 when a case allocated in steady state.
+The ratio and rate lines come from the result's context (each benchmark file declares its
+own). Each case's time is its best over the repetitions: CPU time in the single-threaded run,
+which leaves out the time other processes held its core, and wall-clock time in the run with
+the default thread count. Exits with 1 when a case allocated in steady state.
 """
 import json
 import sys
@@ -40,11 +40,12 @@ def load(path):
         label, num, dens, target = ctx[key].split("|")
         ratios.append((label, num, dens.split(","), float(target) if target else None))
     notes = {k[len("note_"):]: v for k, v in ctx.items() if k.startswith("note_")}
-    return ctx, single, best, allocations, errors, frames, ratios, notes
+    rates = [ctx[k].split("|") for k in sorted(k for k in ctx if k.startswith("rate_"))]
+    return ctx, single, best, allocations, errors, frames, ratios, notes, rates
 
 
 def main(path):
-    ctx, single, best, allocations, errors, frames, ratios, notes = load(path)
+    ctx, single, best, allocations, errors, frames, ratios, notes, rates = load(path)
     print()
     if single:
         print("Single thread; best CPU time of the repetitions, in microseconds.")
@@ -69,6 +70,9 @@ def main(path):
             if target is not None:
                 verdict = "<= %.2f %s" % (target, "ok" if value <= target else "MISSED")
             print("  %-62s %7.3f  %s" % (label, value, verdict))
+        for label, case in rates:
+            if (case, frame) in best:
+                print("  %-62s %7.1f /s" % (label, 1e6 / best[(case, frame)]))
     failed = {k: n for k, n in allocations.items() if n != 0}
     print()
     if allocations:

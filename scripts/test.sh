@@ -8,7 +8,7 @@ jobs=$(nproc)
 bash scripts/setup.sh
 
 echo "== Release build and tests"
-cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DSOLOMA_BUILD_TESTS=ON >/dev/null
 cmake --build build/release -j"$jobs"
 ctest --test-dir build/release --output-on-failure -j"$jobs"
 

@@ -10,14 +10,27 @@ using namespace Varnik::Soloma::Cli;
 
 namespace {
 
-PlumeSequenceOptions Small(float plumeCounts = 40.0f, unsigned seed = 1) {
+PlumeSequenceOptions Small(float plumeCounts = 40.0f, unsigned seed = 1, bool vehicle = true) {
     PlumeSequenceOptions options;
     options.width = 160;
     options.height = 128;
     options.frames = 60;
     options.plumeCounts = plumeCounts;
+    options.vehicle = vehicle;
     options.seed = seed;
     return options;
+}
+
+// FNV-1a over a frame's little-endian bytes and its plume mask.
+std::uint64_t HashOf(const PlumeFrame& recorded) {
+    std::uint64_t hash = 0xCBF29CE484222325ull;
+    for (const unsigned value : recorded.frame.pixels) {
+        hash = ((hash ^ (value & 0xFF)) * 0x100000001B3ull ^ (value >> 8)) * 0x100000001B3ull;
+    }
+    for (const unsigned value : recorded.plumeMask) {
+        hash = (hash ^ value) * 0x100000001B3ull;
+    }
+    return hash;
 }
 
 int CountSet(const std::vector<unsigned char>& mask) {
@@ -56,22 +69,16 @@ TEST(SyntheticPlume, FramesAreDeterministicAndRandomAccess) {
     ASSERT_EQ(late.frame.pixels.size(), 160u * 128u);
     ASSERT_EQ(late.plumeMask.size(), 160u * 128u);
     // Recorded runs refer to these frames, so they must not drift between platforms,
-    // compilers or releases unnoticed.
-    const PlumeFrame recorded = a.Frame(30);
-    std::uint64_t hash = 0xCBF29CE484222325ull;  // FNV-1a over the little-endian bytes
-    for (const unsigned value : recorded.frame.pixels) {
-        hash = ((hash ^ (value & 0xFF)) * 0x100000001B3ull ^ (value >> 8)) * 0x100000001B3ull;
-    }
-    for (const unsigned value : recorded.plumeMask) {
-        hash = (hash ^ value) * 0x100000001B3ull;
-    }
-    EXPECT_EQ(hash, 0x8B5F3F8DDDD0FE6Dull);
+    // compilers or releases unnoticed. Without the vehicle the frames are those recorded
+    // before it was added.
+    EXPECT_EQ(HashOf(a.Frame(30)), 0xF966DEB90CCD19F0ull);
+    EXPECT_EQ(HashOf(PlumeSequence(Small(40.0f, 1, false)).Frame(30)), 0x8B5F3F8DDDD0FE6Dull);
 }
 
 // The camera starts at rest, stays within the bound, moves by at most a pixel a frame, and
 // moves the content the way the frame reports.
 TEST(SyntheticPlume, JitterStartsAtRestAndStaysWithinBounds) {
-    const PlumeSequence sequence(Small(0.0f));
+    const PlumeSequence sequence(Small(0.0f, 1, false));
     const PlumeFrame first = sequence.Frame(0);
     EXPECT_EQ(first.jitterX, 0);
     EXPECT_EQ(first.jitterY, 0);
@@ -136,6 +143,42 @@ TEST(SyntheticPlume, MaskMarksWhereTheGasLowersTheSignal) {
     for (std::size_t p = 0; p < emitting.plumeMask.size(); ++p) {
         ASSERT_TRUE(emitting.plumeMask[p] == 0 ||
                     emitting.frame.pixels[p] >= clean.frame.pixels[p] + 4);
+    }
+}
+
+// The vehicle is out of view at frame 0, then drives right: it changes the frame exactly
+// inside the box the frame reports, is warmer than the ground it hides, and its engine is the
+// brightest pixel of the frame while it is in view.
+TEST(SyntheticPlume, VehicleDrivesAcrossInsideItsBox) {
+    const PlumeSequence with(Small()), without(Small(40.0f, 1, false));
+    const PlumeFrame start = with.Frame(0);
+    EXPECT_TRUE(start.vehicle.Empty());
+    EXPECT_EQ(start.frame.pixels, without.Frame(0).frame.pixels);
+    int previousX0 = -1;
+    for (int i : {10, 30, 50}) {
+        const PlumeFrame frame = with.Frame(i);
+        const PlumeFrame bare = without.Frame(i);
+        const PixelRect& box = frame.vehicle;
+        ASSERT_FALSE(box.Empty()) << i;
+        EXPECT_GT(box.x0, previousX0) << "the vehicle should drive right";
+        previousX0 = box.x0;
+        EXPECT_TRUE(box.Contains(frame.engineX, frame.engineY)) << i;
+        EXPECT_EQ(frame.plumeMask, bare.plumeMask) << i;
+        std::size_t brightest = 0;
+        for (std::size_t p = 0; p < frame.frame.pixels.size(); ++p) {
+            const int x = static_cast<int>(p % 160), y = static_cast<int>(p / 160);
+            const int change = frame.frame.pixels[p] - bare.frame.pixels[p];
+            if (box.Contains(x, y)) {
+                ASSERT_GE(change, 100) << "frame " << i << " (" << x << ", " << y << ")";
+            } else {
+                ASSERT_EQ(change, 0) << "frame " << i << " (" << x << ", " << y << ")";
+            }
+            if (frame.frame.pixels[p] > frame.frame.pixels[brightest]) {
+                brightest = p;
+            }
+        }
+        EXPECT_LE(std::abs(static_cast<int>(brightest % 160) - frame.engineX), 1) << i;
+        EXPECT_LE(std::abs(static_cast<int>(brightest / 160) - frame.engineY), 1) << i;
     }
 }
 

@@ -24,6 +24,17 @@ struct Image8 {
     int Step() const { return width * channels; }
 };
 
+// A rectangle of pixels, columns x0 .. x1 - 1 and rows y0 .. y1 - 1.
+struct PixelRect {
+    int x0 = 0;
+    int y0 = 0;
+    int x1 = 0;
+    int y1 = 0;
+
+    bool Empty() const { return x1 <= x0 || y1 <= y0; }
+    bool Contains(int x, int y) const { return x >= x0 && x < x1 && y >= y0 && y < y1; }
+};
+
 struct ValueRange {
     unsigned short min = 0;
     unsigned short max = 0;

@@ -138,11 +138,14 @@ bool ReadRows(ReadState& state, png_bytep* rows) {
 }
 
 bool WriteRows(WriteState& state, std::FILE* file, const Layout& layout, int colorType,
-               png_bytep* rows) {
+               PngCompression compression, png_bytep* rows) {
     if (setjmp(png_jmpbuf(state.png))) {
         return false;
     }
     png_init_io(state.png, file);
+    if (compression == PngCompression::Fast) {
+        png_set_compression_level(state.png, 1);
+    }
     png_set_IHDR(state.png, state.info, layout.width, layout.height, layout.bitDepth, colorType,
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(state.png, state.info);
@@ -194,7 +197,8 @@ bool ReadAllRows(const std::string& path, ReadState& state, const Layout& layout
 
 // Writes rows of rowBytes bytes each; removes the file again if anything fails.
 bool WriteAllRows(const std::string& path, const Layout& layout, int colorType,
-                  const png_byte* bytes, std::string* error) {
+                  const png_byte* bytes, std::string* error,
+                  PngCompression compression = PngCompression::Small) {
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (file == nullptr) {
         *error = "cannot create " + Quoted(path) + ": " + std::strerror(errno);
@@ -211,7 +215,7 @@ bool WriteAllRows(const std::string& path, const Layout& layout, int colorType,
         if (state.png == nullptr || state.info == nullptr) {
             std::snprintf(state.sink.message, sizeof state.sink.message, "libpng could not start");
         } else {
-            written = WriteRows(state, file, layout, colorType, rows.data());
+            written = WriteRows(state, file, layout, colorType, compression, rows.data());
         }
         if (!written) {
             *error = "cannot write " + Quoted(path) + ": " + state.sink.message;
@@ -302,7 +306,8 @@ bool WriteGray16Png(const std::string& path, const Gray16Image& image, std::stri
     return WriteAllRows(path, layout, PNG_COLOR_TYPE_GRAY, bytes.data(), error);
 }
 
-bool WritePng8(const std::string& path, const Image8& image, std::string* error) {
+bool WritePng8(const std::string& path, const Image8& image, std::string* error,
+               PngCompression compression) {
     static const int kColorTypes[] = {PNG_COLOR_TYPE_GRAY, PNG_COLOR_TYPE_GRAY_ALPHA,
                                       PNG_COLOR_TYPE_RGB, PNG_COLOR_TYPE_RGB_ALPHA};
     if (!ValidSize(image.width, image.height) || image.channels < 1 || image.channels > 4 ||
@@ -316,7 +321,8 @@ bool WritePng8(const std::string& path, const Image8& image, std::string* error)
     layout.height = static_cast<png_uint_32>(image.height);
     layout.bitDepth = 8;
     layout.rowBytes = static_cast<std::size_t>(image.Step());
-    return WriteAllRows(path, layout, kColorTypes[image.channels - 1], image.pixels.data(), error);
+    return WriteAllRows(path, layout, kColorTypes[image.channels - 1], image.pixels.data(), error,
+                        compression);
 }
 
 }  // namespace Varnik::Soloma::Cli

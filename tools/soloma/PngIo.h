@@ -19,7 +19,12 @@ bool ReadPng8(const std::string& path, Image8* image, std::string* error);
 
 bool WriteGray16Png(const std::string& path, const Gray16Image& image, std::string* error);
 
+// How hard zlib works on a written file: Small is its default; Fast its quickest level, for
+// the many pictures of a sequence, at the price of somewhat larger files.
+enum class PngCompression { Small, Fast };
+
 // Writes 8-bit gray, gray+alpha, RGB or RGBA after image.channels.
-bool WritePng8(const std::string& path, const Image8& image, std::string* error);
+bool WritePng8(const std::string& path, const Image8& image, std::string* error,
+               PngCompression compression = PngCompression::Small);
 
 }  // namespace Varnik::Soloma::Cli

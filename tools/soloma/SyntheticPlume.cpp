@@ -226,6 +226,45 @@ float GasDensity(std::uint32_t seed, const PlumeGeometry& g, float x, float y, i
     return envelope * std::max(0.25f + 0.75f * turbulence, leak);
 }
 
+// The vehicle in frame `index`, in frame-0 pixels: a small, distant warm body that hides the
+// ground behind it, with a hot engine towards its front. It drives right at a steady speed,
+// just out of view at frame 0.
+struct VehicleGeometry {
+    float x0, y0, x1, y1;  // the body, half-open
+    float engineX, engineY;
+    float engineRadius;
+};
+
+constexpr float kVehicleBody = 8350.0f;    // counts at the top of the body
+constexpr float kVehicleShading = 80.0f;   // warmer towards the bottom of the body
+constexpr float kVehicleEngine = 1500.0f;  // above the body, where the engine is hottest
+constexpr float kVehicleStart = -0.03f;    // centre at frame 0, as a fraction of the width
+constexpr float kVehicleSpeed = 0.015f;    // fraction of the width per frame
+
+VehicleGeometry MakeVehicle(int width, int height, int index) {
+    const float w = static_cast<float>(width);
+    const float h = static_cast<float>(height);
+    const float centreX = (kVehicleStart + kVehicleSpeed * static_cast<float>(index)) * w;
+    const float halfWidth = 0.015f * w;
+    VehicleGeometry g;
+    g.x0 = centreX - halfWidth;
+    g.x1 = centreX + halfWidth;
+    g.y0 = 0.93f * h;
+    g.y1 = 0.96f * h;
+    g.engineX = centreX + 0.6f * halfWidth;
+    g.engineY = 0.5f * (g.y0 + g.y1);
+    g.engineRadius = std::max(1.5f, 0.01f * std::min(w, h));
+    return g;
+}
+
+// The vehicle's signal at frame-0 point (x, y) inside its body.
+float VehicleAt(const VehicleGeometry& g, float x, float y) {
+    const float ex = (x - g.engineX) / g.engineRadius;
+    const float ey = (y - g.engineY) / g.engineRadius;
+    return kVehicleBody + kVehicleShading * (y - g.y0) / (g.y1 - g.y0) +
+           kVehicleEngine * Bump(ex * ex + ey * ey);
+}
+
 // A roughly normal draw with standard deviation 1: the sum of four uniform 16-bit draws, two
 // from the hash and two from a second mix of it, has standard deviation 37837.
 inline float NormalDraw(std::uint32_t h) {
@@ -316,6 +355,22 @@ PlumeFrame PlumeSequence::Frame(int index) const {
         }
     }
 
+    // The vehicle's body in frame pixels: frame column x sees frame-0 column x - jx, which
+    // lies in the body for x0 <= x - jx < x1.
+    const VehicleGeometry vehicle = MakeVehicle(width, height, index);
+    if (_options.vehicle) {
+        PixelRect& box = result.vehicle;
+        box.x0 = std::max(0, static_cast<int>(std::ceil(vehicle.x0 + jx)));
+        box.x1 = std::min(width, static_cast<int>(std::ceil(vehicle.x1 + jx)));
+        box.y0 = std::max(0, static_cast<int>(std::ceil(vehicle.y0 + jy)));
+        box.y1 = std::min(height, static_cast<int>(std::ceil(vehicle.y1 + jy)));
+        if (box.Empty()) {
+            box = PixelRect{};
+        }
+        result.engineX = static_cast<int>(std::floor(vehicle.engineX + jx + 0.5f));
+        result.engineY = static_cast<int>(std::floor(vehicle.engineY + jy + 0.5f));
+    }
+
     result.frame.width = width;
     result.frame.height = height;
     result.frame.pixels.resize(pixels);
@@ -327,7 +382,11 @@ PlumeFrame PlumeSequence::Frame(int index) const {
             const std::size_t i = static_cast<std::size_t>(y) * width + x;
             const float noise =
                 kSensorNoise * NormalDraw(Hash(_options.seed, kNoiseStream, index, x, y));
-            const float value = sceneRow[x] + gas[i] + _columnOffsets[x] + noise;
+            const float seen =
+                result.vehicle.Contains(x, y)
+                    ? VehicleAt(vehicle, static_cast<float>(x - jx), static_cast<float>(y - jy))
+                    : sceneRow[x];
+            const float value = seen + gas[i] + _columnOffsets[x] + noise;
             result.frame.pixels[i] =
                 static_cast<unsigned short>(std::clamp(std::floor(value + 0.5f), 0.0f, 65535.0f));
         }

@@ -10,10 +10,12 @@ namespace Varnik::Soloma::Cli {
 //
 // The scene is still: a cold sky that warms towards the horizon, with faint clouds; textured
 // ground that warms towards the camera; a warm building with cold windows; a warm tank with a
-// pipe on top, from whose end the gas leaks; a cold puddle and a small hot exhaust. The
-// sensor adds a fixed offset per column (up to 4 counts) and temporal noise of about 2 counts
-// per pixel and frame. The camera wanders slowly by whole pixels, up to `jitter` each way;
-// frame 0 is the unmoved view.
+// pipe on top, from whose end the gas leaks; a cold puddle and a small hot exhaust. Unless
+// switched off, a small warm vehicle with a hot engine drives across the ground near the
+// bottom, left to right, coming into view just after frame 0; while it is in view its engine
+// is the hottest thing in the scene. The sensor adds a fixed offset per column (up to 4
+// counts) and temporal noise of about 2 counts per pixel and frame. The camera wanders slowly
+// by whole pixels, up to `jitter` each way; frame 0 is the unmoved view.
 //
 // The gas absorbs: it lowers the signal, by up to `plumeCounts` where it is densest. The leak
 // opens at frame 0, which shows no gas; from then on the gas leaves the pipe's end and the
@@ -35,6 +37,7 @@ struct PlumeSequenceOptions {
     // Largest lowering of the signal by the gas, in counts; a negative value makes the gas
     // emit instead, raising the signal.
     float plumeCounts = 40.0f;
+    bool vehicle = true;  // the warm vehicle driving across
     unsigned seed = 1;
 };
 
@@ -50,6 +53,12 @@ struct PlumeFrame {
     // width x height, row by row: 255 where the gas lowers this frame's signal by more than
     // kPlumeMaskCounts, 0 elsewhere.
     std::vector<unsigned char> plumeMask;
+    // The part of the frame the vehicle covers (its body and engine, clipped to the frame);
+    // empty while it is out of view or switched off.
+    PixelRect vehicle;
+    // Where its engine is hottest, in frame pixels (it may lie outside the frame).
+    int engineX = 0;
+    int engineY = 0;
 };
 
 class PlumeSequence {

@@ -14,6 +14,8 @@ namespace {
 using namespace Varnik::Soloma::Cli;
 
 const Command kCommands[] = {
+    {"demo", "the whole chain on a built-in synthetic recording, with a page of results", RunDemo},
+    {"pipeline", "the whole chain on a folder of frames, with a page of results", RunPipeline},
     {"equalize", "histogram equalization of a 16-bit frame", RunEqualize},
     {"plateau", "plateau histogram equalization, of a frame or a sequence", RunPlateau},
     {"dde", "detail enhancement by a bilateral base/detail split", RunDde},

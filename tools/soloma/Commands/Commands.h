@@ -25,5 +25,7 @@ int RunGas(const std::vector<std::string>& args);
 int RunWand(const std::vector<std::string>& args);
 int RunColour(const std::vector<std::string>& args);
 int RunConvert(const std::vector<std::string>& args);
+int RunDemo(const std::vector<std::string>& args);
+int RunPipeline(const std::vector<std::string>& args);
 
 }  // namespace Varnik::Soloma::Cli

@@ -1,12 +1,12 @@
 #include "CommandSupport.h"
 #include "Commands.h"
+#include "KelvinOption.h"
 #include "NumberOptions.h"
 #include "RegionOption.h"
 
 #include <Varnik/Soloma/ImageProcessing.h>
 
 #include <cstdio>
-#include <limits>
 
 namespace Varnik::Soloma::Cli {
 namespace {
@@ -16,45 +16,7 @@ CommandUsage StatsUsage() {
             "[--input FILE] [--roi X,Y,W,H] [--kelvin LOW:K0,HIGH:K1]",
             "Prints the minimum and maximum (with their positions), mean, sum and standard "
             "deviation of a region,\nin signal counts or in kelvin. Writes no files.",
-            {InputOption(),
-             RegionOption(),
-             {"kelvin", "LOW:K0,HIGH:K1",
-              "kelvin through a linear table from signal LOW at K0 to signal HIGH at K1 "
-              "(0 <= LOW < HIGH <= 65535); signals outside it take the nearer end's value "
-              "and an extreme they give is marked below or above the table"}}};
-}
-
-// The signal-to-kelvin table of --kelvin: one entry per signal from low to high.
-struct KelvinTable {
-    int low = 0;
-    int high = 0;
-    double k0 = 0.0;
-    double k1 = 0.0;
-    std::vector<float> entries;
-};
-
-// Kelvin at the table's ends only have to be finite.
-const double kLargestKelvin = std::numeric_limits<double>::max();
-
-bool ParseKelvin(const std::string& text, KelvinTable* table) {
-    const std::vector<std::string> ends = SplitList(text, ',');
-    if (ends.size() != 2) {
-        return false;
-    }
-    const std::vector<std::string> low = SplitList(ends[0], ':');
-    const std::vector<std::string> high = SplitList(ends[1], ':');
-    if (low.size() != 2 || high.size() != 2 || !ParseInteger(low[0], 0, 65535, &table->low) ||
-        !ParseInteger(high[0], 0, 65535, &table->high) ||
-        !ParseNumber(low[1], -kLargestKelvin, kLargestKelvin, &table->k0) ||
-        !ParseNumber(high[1], -kLargestKelvin, kLargestKelvin, &table->k1) ||
-        table->high <= table->low) {
-        return false;
-    }
-    const double slope = (table->k1 - table->k0) / (table->high - table->low);
-    for (int s = table->low; s <= table->high; ++s) {
-        table->entries.push_back(static_cast<float>(table->k0 + slope * (s - table->low)));
-    }
-    return true;
+            {InputOption(), RegionOption(), KelvinOption()}};
 }
 
 const char* DescribeStatus(int status) {
@@ -99,7 +61,7 @@ int RunStats(const std::vector<std::string>& args) {
     }
     KelvinTable kelvin;
     const bool useKelvin = options.Has("kelvin");
-    if (useKelvin && !ParseKelvin(options.Get("kelvin"), &kelvin)) {
+    if (useKelvin && !ParseKelvinTable(options.Get("kelvin"), &kelvin)) {
         return ReportBadValue(usage.name,
                               "--kelvin '" + options.Get("kelvin") +
                                   "' is not LOW:K0,HIGH:K1 with 0 <= LOW < HIGH <= 65535");
@@ -118,12 +80,7 @@ int RunStats(const std::vector<std::string>& args) {
 
     PrintReportHeader("soloma stats: statistics of a region", input);
     PrintReportLine("region", DescribeRegion(region));
-    char unit[160] = "signal counts";
-    if (useKelvin) {
-        std::snprintf(unit, sizeof unit, "kelvin, linear from signal %d at %g K to %d at %g K",
-                      kelvin.low, kelvin.k0, kelvin.high, kelvin.k1);
-    }
-    PrintReportLine("unit", unit);
+    PrintReportLine("unit", useKelvin ? "kelvin, " + DescribeKelvinTable(kelvin) : "signal counts");
     std::printf("\n  %-9s %20s  %-14s %s\n", "statistic", "value", "status", "position (x, y)");
     PrintRow("min", s.min, s.minStatus, Position(s.minX, s.minY));
     PrintRow("max", s.max, s.maxStatus, Position(s.maxX, s.maxY));

@@ -1,0 +1,221 @@
+// The whole per-frame chain of `soloma demo` and `soloma pipeline` on a 640x512 pair: the
+// frame's statistics and display limits, stabilisation, DDE, damped plateau equalization,
+// palette colouring, both gas detectors with their overlays, the magic wand and the region's
+// statistics in kelvin. Next to it, the sum of its stages' OpenCV peers, composed as the
+// class benchmarks compose them.
+#include "BenchSupport.h"
+
+#include "ThermalChain.h"
+
+#include <PixelPrimitives/PixelPrimitives.h>
+
+#include <algorithm>
+#include <cmath>
+
+#ifdef SOLOMA_BENCH_OPENCV
+#include <opencv2/imgproc.hpp>
+#endif
+
+namespace {
+
+using Varnik::Soloma::Cli::ChainResult;
+using Varnik::Soloma::Cli::ChainSettings;
+using Varnik::Soloma::Cli::Gray16Image;
+using Varnik::Soloma::Cli::ThermalChain;
+
+constexpr int kWidth = 640;
+constexpr int kHeight = 512;
+constexpr int kMoveX = 3;
+constexpr int kMoveY = -2;
+
+// The reference is the input frame; the current frame is the same scene moved by (3, -2),
+// with a textured absorbing patch, and each has a couple of counts of its own noise, as the
+// gas benchmarks make their pair.
+struct ChainPair {
+    Gray16Image ref;
+    Gray16Image src;
+
+    explicit ChainPair(const Frame& frame) {
+        ref = {kWidth, kHeight, std::vector<unsigned short>(kWidth * kHeight)};
+        src = ref;
+        PixelPrimitives::Copy_16u_C1(frame.Data(), frame.Pitch(), ref.pixels.data(), ref.Step(),
+                                     kWidth, kHeight);
+        src.pixels = ref.pixels;
+        PixelPrimitives::Resize_16u_C1(ref.pixels.data(), ref.Step(), kWidth, kHeight,
+                                       src.pixels.data(), src.Step(), kWidth, kHeight, 1.0f, kMoveX,
+                                       kMoveY, false);
+        const double cx = kWidth * 0.4, cy = kHeight * 0.35, radius = 90.0;
+        for (int y = 0; y < kHeight; ++y) {
+            for (int x = 0; x < kWidth; ++x) {
+                const double r = std::hypot(x - cx, y - cy) / radius;
+                unsigned short& value = src.pixels[y * kWidth + x];
+                if (r < 1.0) {
+                    const double drop =
+                        (1.0 - r * r) * (35.0 + 10.0 * std::sin(x * 0.31) * std::cos(y * 0.23));
+                    value = static_cast<unsigned short>(value > drop ? value - drop : 0);
+                }
+            }
+        }
+        AddNoise(&ref, 1);
+        AddNoise(&src, 2);
+    }
+
+    static void AddNoise(Gray16Image* image, unsigned seed) {
+        for (std::size_t i = 0; i < image->pixels.size(); ++i) {
+            unsigned h = static_cast<unsigned>(i) * 2654435761u ^ seed * 83492791u;
+            h ^= h >> 13;
+            h *= 0x5bd1e995u;
+            h ^= h >> 15;
+            const int noisy = image->pixels[i] + static_cast<int>(h % 5) - 2;
+            image->pixels[i] = static_cast<unsigned short>(std::clamp(noisy, 0, 65535));
+        }
+    }
+};
+
+// The demo's settings, with its calibration table.
+ChainSettings DemoSettings() {
+    ChainSettings settings;
+    settings.kelvin.Build(7000, 10000, 263.15, 373.15);
+    return settings;
+}
+
+// Frame after frame against one reference, so that the damping and the kept buffers act as
+// in a stream.
+void Chain(benchmark::State& state, const BenchInput* in) {
+    const ChainPair pair(*in->frame);
+    ThermalChain chain(DemoSettings());
+    ChainResult result;
+    TimeSteadyState(state, *in->frame, [&] { chain.Run(pair.src, pair.ref, &result); });
+}
+
+#ifdef SOLOMA_BENCH_OPENCV
+// Every stage's peer, one after the other, each as its class benchmark times it: what those
+// make once outside their loops (float copies, the frame difference) is made once here too.
+void CvPeers(benchmark::State& state, const BenchInput* in) {
+    const ChainPair pair(*in->frame);
+    const cv::Mat src(kHeight, kWidth, CV_16U, const_cast<unsigned short*>(pair.src.pixels.data()));
+    const cv::Mat ref(kHeight, kWidth, CV_16U, const_cast<unsigned short*>(pair.ref.pixels.data()));
+    cv::Mat srcF, refF, difference;
+    src.convertTo(srcF, CV_32F);
+    ref.convertTo(refF, CV_32F);
+    cv::subtract(srcF, refF, difference);
+    double lowest = 0.0, highest = 0.0;
+    cv::Point hottest;
+    cv::minMaxLoc(src, &lowest, &highest, nullptr, &hottest);
+    const double tolerance = 0.5 * (highest - cv::mean(src)[0]);
+    const cv::Scalar lower(std::floor(highest - tolerance) + 1.0);
+    const cv::Scalar upper(std::ceil(highest + tolerance) - 1.0);
+    const double sigmaColor = 0.75 * (highest - lowest);
+    std::vector<unsigned short> table(65536), mapped(kWidth * kHeight);
+    for (int v = 0; v < 65536; ++v) {
+        table[v] = static_cast<unsigned short>(65535 - v);
+    }
+    const int channels[] = {0};
+    const int histSize[] = {4096};
+    const float range[] = {0.0f, 65536.0f};
+    const float* ranges[] = {range};
+    const cv::Mat kernel = cv::getStructuringElement(cv::MORPH_RECT, cv::Size(3, 3));
+    cv::Mat hist, bilateral, spectrum, transposed, eight, coloured, grey, band, fill, region;
+    cv::Mat mask(kHeight, kWidth, CV_8U, cv::Scalar(0));
+    cv::Mat a, b, d, la, lb, ea, eb, weight, smooth, magnitude;
+    const cv::Size box(5, 5);
+    for (auto _ : state) {
+        // statistics: meanStdDev + minMaxLoc + sum, and the limits from calcHist and its scans
+        cv::Scalar mean, deviation;
+        cv::meanStdDev(src, mean, deviation);
+        double lo = 0.0, hi = 0.0;
+        cv::Point loAt, hiAt;
+        cv::minMaxLoc(src, &lo, &hi, &loAt, &hiAt);
+        benchmark::DoNotOptimize(cv::sum(src));
+        cv::calcHist(&src, 1, channels, cv::Mat(), hist, 1, histSize, ranges, true, false);
+        const float* bins = hist.ptr<float>();
+        const float cut = 0.01f * static_cast<float>(src.total());
+        int first = 0;
+        for (float seen = 0.0f; first < 4095 && (seen += bins[first]) < cut; ++first) {
+        }
+        int last = 4095;
+        for (float seen = 0.0f; last > 0 && (seen += bins[last]) < cut; --last) {
+        }
+        benchmark::DoNotOptimize(first + last);
+        // stabilize: phaseCorrelate of the float pair
+        benchmark::DoNotOptimize(cv::phaseCorrelate(refF, srcF));
+        // dde: the bilateral filter, d = 5
+        cv::bilateralFilter(srcF, bilateral, 5, sigmaColor, 2.0, cv::BORDER_REPLICATE);
+        // plateau: calcHist 4096 over the 16-bit range and the table pass
+        cv::calcHist(&src, 1, channels, cv::Mat(), hist, 1, histSize, ranges, true, false);
+        for (std::size_t i = 0; i < mapped.size(); ++i) {
+            mapped[i] = table[pair.src.pixels[i]];
+        }
+        benchmark::DoNotOptimize(mapped.data());
+        // palette: the frame to 8 bits over its range, a colour map and a grey rendering
+        src.convertTo(eight, CV_8U, 255.0 / (hi - lo), -lo * 255.0 / (hi - lo));
+        cv::applyColorMap(eight, coloured, cv::COLORMAP_INFERNO);
+        cv::cvtColor(eight, grey, cv::COLOR_GRAY2BGRA);
+        // gas psd: the transforms of every 32x32 block 16 apart and of its transposition
+        for (int y = 0; y + 32 <= kHeight; y += 16) {
+            for (int x = 0; x + 32 <= kWidth; x += 16) {
+                const cv::Mat block = difference(cv::Rect(x, y, 32, 32));
+                cv::dft(block, spectrum, cv::DFT_ROWS);
+                cv::transpose(block, transposed);
+                cv::dft(transposed, spectrum, cv::DFT_ROWS);
+            }
+        }
+        // gas difference: its steps
+        src.convertTo(a, CV_32F);
+        ref.convertTo(b, CV_32F);
+        cv::subtract(a, b, d);
+        cv::blur(a, la, box, cv::Point(-1, -1), cv::BORDER_REPLICATE);
+        cv::absdiff(la, a, la);
+        cv::blur(la, ea, box, cv::Point(-1, -1), cv::BORDER_REPLICATE);
+        cv::blur(b, lb, box, cv::Point(-1, -1), cv::BORDER_REPLICATE);
+        cv::absdiff(lb, b, lb);
+        cv::blur(lb, eb, box, cv::Point(-1, -1), cv::BORDER_REPLICATE);
+        cv::add(ea, eb, weight);
+        cv::minMaxLoc(weight, &lo, &hi);
+        cv::threshold(weight * (8.0 / hi), weight, 1.0, 1.0, cv::THRESH_TRUNC);
+        cv::subtract(weight, 1.0, weight);
+        cv::multiply(d, weight, d);
+        cv::GaussianBlur(d, smooth, cv::Size(7, 7), 1.5, 1.5, cv::BORDER_REPLICATE);
+        magnitude = cv::abs(smooth);
+        cv::minMaxLoc(magnitude, &lo, &hi);
+        cv::threshold(smooth, smooth, 20.0, 0.0, cv::THRESH_TOZERO);
+        // wand: the band, the seed's component, the closing and the merge
+        cv::inRange(src, lower, upper, band);
+        cv::bitwise_not(band, fill);
+        cv::floodFill(fill, hottest, cv::Scalar(255), nullptr, cv::Scalar(), cv::Scalar(), 8);
+        cv::bitwise_and(band, fill, region);
+        cv::morphologyEx(region, region, cv::MORPH_CLOSE, kernel, cv::Point(-1, -1), 2,
+                         cv::BORDER_REPLICATE);
+        mask.setTo(0);
+        cv::bitwise_or(region, mask, mask);
+        // region: the statistics of the selected pixels
+        cv::meanStdDev(src, mean, deviation, mask);
+        cv::minMaxLoc(src, &lo, &hi, nullptr, nullptr, mask);
+        benchmark::DoNotOptimize(mean);
+        benchmark::ClobberMemory();
+    }
+    SetBytes(state, *in->frame);
+}
+#endif
+
+}  // namespace
+
+void RegisterPipelineBenchmarks(const BenchInput& input) {
+    if (input.frame->Width() != kWidth || input.frame->Height() != kHeight) {
+        return;
+    }
+    AddCase(input, "Pipeline_Chain", Chain);
+    AddRate("Pipeline_Chain frames per second", "Pipeline_Chain");
+#ifdef SOLOMA_BENCH_OPENCV
+    AddCase(input, "cv_pipeline_peers", CvPeers);
+    AddNote("cv_pipeline_peers",
+            "every stage's OpenCV peer in turn, as the class benchmarks compose them: "
+            "meanStdDev + minMaxLoc + sum + calcHist limits; phaseCorrelate; bilateralFilter "
+            "d=5; calcHist + table pass; convertTo 8U + applyColorMap + cvtColor to BGRA; dft "
+            "of the 32x32 blocks and their transpositions; the difference detector's steps; "
+            "inRange + floodFill + morphologyEx close + bitwise ops; meanStdDev and minMaxLoc "
+            "under the region's mask");
+    AddRatio("Whole chain / sum of its stages' OpenCV peers", "Pipeline_Chain",
+             {"cv_pipeline_peers"}, 0.5);
+#endif
+}
