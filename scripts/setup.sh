@@ -2,7 +2,8 @@
 # Installs the Debian packages the build needs. With --bench, also those of the benchmarks.
 set -euo pipefail
 
-packages=(cmake g++ make pkg-config libpng-dev libgtest-dev libkissfft-dev libhwy-dev)
+packages=(cmake g++ make pkg-config libpng-dev libgtest-dev libkissfft-dev libhwy-dev
+    pybind11-dev python3-dev python3-numpy python3-pytest)
 if [[ "${1:-}" == "--bench" ]]; then
     packages+=(libbenchmark-dev libopencv-dev python3)
 fi

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Sets up and runs every test: a Release build with ctest, a host program built against the
-# installed package, then the same tests under AddressSanitizer and UndefinedBehaviorSanitizer.
+# Sets up and runs every test: a Release build with ctest (the Python module's pytest suite
+# included), a host program built against the installed package, the installed Python module,
+# then the same tests under AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -22,6 +23,11 @@ pc_flags=$(PKG_CONFIG_PATH="$PWD/build/install/lib/pkgconfig" \
     pkg-config --cflags --libs soloma-imageprocessing)
 g++ -std=c++17 examples/host/main.cpp -o build/host/host_example_pkgconfig $pc_flags
 LD_LIBRARY_PATH="$PWD/build/install/lib" build/host/host_example_pkgconfig
+if [[ -d build/install/lib/python3/dist-packages ]]; then
+    echo "== The installed Python module"
+    PYTHONPATH="$PWD/build/install/lib/python3/dist-packages" /usr/bin/python3 -c \
+        'import numpy, soloma; print(soloma.HistogramEqualization().apply(numpy.eye(4, dtype=numpy.uint16)).max())'
+fi
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build and tests"
 cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DSOLOMA_SANITIZE=ON >/dev/null

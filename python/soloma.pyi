@@ -1,0 +1,146 @@
+"""Thermal (infrared) image processing on NumPy arrays."""
+from enum import IntEnum
+from typing import Optional, Tuple, Union
+
+import numpy as np
+import numpy.typing as npt
+
+Frame = npt.NDArray[np.uint16]  # (height, width)
+FloatImage = npt.NDArray[np.float32]  # (height, width)
+Colour = npt.NDArray[np.uint8]  # (height, width, 4): blue, green, red, reserved
+Image = Union[Frame, FloatImage]
+Roi = Tuple[int, int, int, int]  # x, y, width, height
+
+class PlateauEqualization:
+    num_bins: int  # read-only
+    linear_percent: float
+    plateau_limit: float
+    window: Optional[Tuple[int, int]]
+    damping_factor: float
+    def __init__(self, num_bins: int = 4096, *, linear_percent: float = 10.0,
+                 plateau_limit: float = 300.0, window: Optional[Tuple[int, int]] = None,
+                 damping_factor: float = 0.5) -> None: ...
+    def apply(self, frame: Frame, *, out: Optional[Frame] = None) -> Frame: ...
+    def reset(self) -> None: ...
+
+class DDE:
+    kernel_size: int  # read-only; set through init
+    sigma: float  # read-only; set through init
+    base_sharpen: float
+    detail_gain: float
+    def __init__(self, *, kernel_size: int = 5, sigma: float = 2.0, base_sharpen: float = 0.5,
+                 detail_gain: float = 2.0) -> None: ...
+    def init(self, kernel_size: int, sigma: float) -> None: ...
+    def apply(self, frame: Frame, *, out: Optional[Frame] = None) -> Frame: ...
+
+class FastDDE:
+    detail_gain: float
+    def __init__(self, *, detail_gain: float = 2.0) -> None: ...
+    def apply(self, frame: Frame, *, out: Optional[Frame] = None) -> Frame: ...
+
+class HistogramEqualization:
+    def __init__(self) -> None: ...
+    def apply(self, frame: Frame, *, out: Optional[Frame] = None) -> Frame: ...
+
+class GasDetection:
+    psd_mode: int
+    window_size: int
+    psd_step: int
+    edge_factor: int
+    psd_threshold: float
+    temporal_dampening: float
+    colorization_method: int
+    use_mean_from_previous_image: bool
+    stabilization: bool
+    def __init__(self, *, psd_mode: int = 2, window_size: int = 32, psd_step: int = 16,
+                 edge_factor: int = 8, psd_threshold: float = 3.5,
+                 temporal_dampening: float = 0.0, colorization_method: int = 0,
+                 use_mean_from_previous_image: bool = False,
+                 stabilization: bool = True) -> None: ...
+    def run(self, frame: Frame, reference: Frame, colour: Colour, *,
+            out: Optional[Colour] = None) -> Colour: ...
+
+class GasDetectionDifference:
+    edge_factor: int
+    sensitivity_threshold: int
+    colorization_method: int
+    stabilization: bool
+    def __init__(self, *, edge_factor: int = 8, sensitivity_threshold: int = 20,
+                 colorization_method: int = 0, stabilization: bool = True) -> None: ...
+    def run(self, frame: Frame, reference: Frame, colour: Colour, *,
+            out: Optional[Colour] = None) -> Colour: ...
+
+class ImageStabilization:
+    @property
+    def dx(self) -> int: ...
+    @property
+    def dy(self) -> int: ...
+    def __init__(self) -> None: ...
+    def estimate(self, reference: Image, frame: Image) -> Tuple[int, int]: ...
+    def align(self, reference: Image, frame: Image, *, out: Optional[Image] = None) -> Image: ...
+
+Mask = npt.NDArray[np.uint8]  # (height, width)
+
+class MagicWand:
+    def __init__(self) -> None: ...
+    def add(self, frame: Frame, seed: Tuple[int, int], tolerance: float, *,
+            mask: Optional[Mask] = None) -> Mask: ...
+    def remove(self, frame: Frame, seed: Tuple[int, int], tolerance: float, *,
+               mask: Optional[Mask] = None) -> Mask: ...
+
+class Palettes:
+    class Kind(IntEnum):
+        GREY = 0
+        IRON = 1
+        RAINBOW = 2
+    @staticmethod
+    def table(kind: Union[str, "Palettes.Kind"]) -> npt.NDArray[np.uint8]: ...
+    @staticmethod
+    def display_range(frame: Frame) -> Tuple[int, int]: ...
+    @staticmethod
+    def apply(frame: Frame, kind: Union[str, "Palettes.Kind"], low: Optional[int] = None,
+              high: Optional[int] = None, *, out: Optional[Colour] = None) -> Colour: ...
+
+class Statistics:
+    @property
+    def min(self) -> float: ...
+    @property
+    def max(self) -> float: ...
+    @property
+    def mean(self) -> float: ...
+    @property
+    def sum(self) -> float: ...
+    @property
+    def std_dev(self) -> float: ...
+    @property
+    def min_status(self) -> int: ...
+    @property
+    def max_status(self) -> int: ...
+    @property
+    def mean_status(self) -> int: ...
+    @property
+    def sum_status(self) -> int: ...
+    @property
+    def std_dev_status(self) -> int: ...
+    @property
+    def min_pos(self) -> Tuple[int, int]: ...
+    @property
+    def max_pos(self) -> Tuple[int, int]: ...
+
+class RadiometricStatistics:
+    @staticmethod
+    def calculate(frame: Frame, roi: Optional[Roi] = None, *,
+                  kelvin_table: Optional[npt.NDArray[np.float32]] = None,
+                  table_low: int = 0) -> Statistics: ...
+    @staticmethod
+    def histogram_min_max(frame: Frame, low_fraction: float, high_fraction: float, *,
+                          n_levels: int = 4097, lower_level: int = 0, upper_level: int = 65536,
+                          roi: Optional[Roi] = None
+                          ) -> Tuple[int, int, npt.NDArray[np.int32], npt.NDArray[np.int32]]: ...
+    @staticmethod
+    def fill_from_lut(frame: Frame, lut: npt.NDArray[np.float32], *,
+                      out: Optional[FloatImage] = None) -> FloatImage: ...
+    @staticmethod
+    def output_to_signal(image: FloatImage, output_low: float, output_high: float,
+                         signal_low: int, signal_high: int, scale: float, *,
+                         out: Optional[Frame] = None) -> Frame: ...
