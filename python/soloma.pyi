@@ -144,3 +144,71 @@ class RadiometricStatistics:
     def output_to_signal(image: FloatImage, output_low: float, output_high: float,
                          signal_low: int, signal_high: int, scale: float, *,
                          out: Optional[Frame] = None) -> Frame: ...
+
+Colour3 = npt.NDArray[np.uint8]  # (height, width, 3)
+Yuv422 = npt.NDArray[np.uint8]  # (height, width, 2): Y0 U Y1 V for each pair of pixels
+AnyImage = Union[Frame, FloatImage, Colour3, Colour]
+
+class GeometricTransforms:
+    @staticmethod
+    def resize(image: AnyImage, size: Optional[Tuple[int, int]] = None, *, scale: float = 1.0,
+               offset: Tuple[int, int] = (0, 0), linear: bool = True,
+               out: Optional[AnyImage] = None) -> AnyImage: ...
+    @staticmethod
+    def rotate(image: AnyImage, angle: float, *, out: Optional[AnyImage] = None) -> AnyImage: ...
+
+class AlphaComposition:
+    @staticmethod
+    def merge(image: Union[Frame, Colour3, Colour], overlay: Union[Frame, Colour3, Colour], *,
+              key: int = 0, out: Optional[Union[Frame, Colour3, Colour]] = None
+              ) -> Union[Frame, Colour3, Colour]: ...
+
+class Blending:
+    @staticmethod
+    def apply(frame: Frame, palette: npt.NDArray[np.uint8], colour: Optional[Colour] = None, *,
+              palette_weight: float = 1.0, colour_weight: float = 0.0,
+              out: Optional[Colour] = None) -> Colour: ...
+
+class Fusion:
+    @staticmethod
+    def colour(frame: Frame, palette: npt.NDArray[np.int32], low: int, high: int, *,
+               out: Optional[npt.NDArray[np.int32]] = None) -> npt.NDArray[np.int32]: ...
+    @staticmethod
+    def combine(colour: Colour, luma: FloatImage, *, margin: Tuple[int, int] = (0, 0),
+                out: Optional[Colour] = None) -> Colour: ...
+
+class ColorTransformation:
+    @staticmethod
+    def convert(image: Union[Yuv422, Colour3, Colour], to: str, *,
+                out: Optional[Union[Yuv422, Colour3, Colour]] = None
+                ) -> Union[Yuv422, Colour3, Colour]: ...
+
+class LogicalOperations:
+    @staticmethod
+    def and_(a: Mask, b: Union[Mask, int], *, out: Optional[Mask] = None) -> Mask: ...
+    @staticmethod
+    def or_(a: Mask, b: Union[Mask, int], *, out: Optional[Mask] = None) -> Mask: ...
+    @staticmethod
+    def xor(a: Mask, b: Union[Mask, int], *, out: Optional[Mask] = None) -> Mask: ...
+    @staticmethod
+    def not_(a: Mask, *, out: Optional[Mask] = None) -> Mask: ...
+
+class IntensityTransformation:
+    @staticmethod
+    def add_from_lut(frame: Frame, lut: npt.NDArray[np.float32], image: FloatImage, *,
+                     factor: Optional[float] = None,
+                     out: Optional[FloatImage] = None) -> FloatImage: ...
+    @staticmethod
+    def sub_from_lut(frame: Frame, lut: npt.NDArray[np.float32], image: FloatImage, *,
+                     factor: float = 1.0, out: Optional[FloatImage] = None) -> FloatImage: ...
+    @staticmethod
+    def calculate_lut(table: npt.NDArray[np.int32], count: int, first: int,
+                      last: int) -> npt.NDArray[np.int32]: ...
+
+class MorphologicalOperations:
+    @staticmethod
+    def dilate(mask: Mask, *, border: Union[str, int] = "edge",
+               out: Optional[Mask] = None) -> Mask: ...
+    @staticmethod
+    def erode(mask: Mask, *, border: Union[str, int] = "edge",
+              out: Optional[Mask] = None) -> Mask: ...

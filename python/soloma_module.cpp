@@ -16,6 +16,11 @@ namespace ip = Varnik::Soloma::ImageProcessing;
 using namespace py::literals;
 using namespace soloma_python;
 
+namespace soloma_python {
+// images.cpp: geometry, colour, composition, mask logic and intensity tables.
+void BindImageOperations(py::module_& m);
+}  // namespace soloma_python
+
 namespace {
 
 const char* const kFrame = "2-D uint16 frame";
@@ -445,7 +450,8 @@ struct RadiometricStatisticsTag {};
 PYBIND11_MODULE(soloma, m) {
     m.doc() =
         "Thermal (infrared) image processing on NumPy arrays: contrast enhancement, gas "
-        "detection, stabilisation, palettes and radiometric statistics.\n\n"
+        "detection, stabilisation, palettes, radiometric statistics, geometry, colour "
+        "conversion and composition, mask logic and look-up tables.\n\n"
         "Frames are 2-D uint16 arrays of detector counts, colour images (height, width, 4) uint8 "
         "arrays (blue, green, red, reserved). Arrays whose rows are contiguous pass without a "
         "copy; other layouts are copied. Functions return a new array, or fill `out` when given.";
@@ -753,4 +759,6 @@ PYBIND11_MODULE(soloma, m) {
                     "signal_low"_a, "signal_high"_a, "scale"_a, py::kw_only(), "out"_a = py::none(),
                     "Maps a float32 image back to uint16 signal through a linear map.")
         .def("__repr__", [](const RadiometricStatisticsTag&) { return "RadiometricStatistics()"; });
+
+    BindImageOperations(m);
 }
