@@ -4,6 +4,8 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <chrono>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <sstream>
@@ -19,6 +21,10 @@ using namespace soloma_python;
 namespace soloma_python {
 // images.cpp: geometry, colour, composition, mask logic and intensity tables.
 void BindImageOperations(py::module_& m);
+#ifdef SOLOMA_PYTHON_SYNTHETIC
+// synthetic.cpp: the synthetic gas-leak recording.
+void BindSynthetic(py::module_& m);
+#endif
 }  // namespace soloma_python
 
 namespace {
@@ -39,9 +45,32 @@ template <typename T>
 struct Guarded {
     template <typename... A>
     explicit Guarded(A&&... args) : object(std::forward<A>(args)...) {}
+    // Copies the library object (its buffers and carried state) while the source is locked.
+    Guarded(const Guarded& other) : object(LockedCopy(other)) {}
+    Guarded& operator=(const Guarded&) = delete;
     T object;
-    std::mutex mutex;
+    mutable std::mutex mutex;
+
+private:
+    static T LockedCopy(const Guarded& other) {
+        std::lock_guard<std::mutex> lock(other.mutex);
+        return other.object;
+    }
 };
+
+// copy.copy and copy.deepcopy through the C++ copy constructor. The wrapper's own settings
+// are plain values; the object's state is copied under its lock. The GIL is kept: a thread
+// holding the lock never waits for the GIL.
+template <typename W>
+void Copyable(py::module_& m, const char* name) {
+    py::class_<W> cls(m.attr(name));
+    cls.def(
+        "__copy__", [](const W& w) { return std::make_unique<W>(w); },
+        "An independent object with the same settings and carried state.");
+    cls.def(
+        "__deepcopy__", [](const W& w, const py::object&) { return std::make_unique<W>(w); },
+        "memo"_a, "As __copy__: the object holds no Python references.");
+}
 
 // Runs f on the object with the GIL released and the object locked.
 template <typename T, typename F>
@@ -441,6 +470,55 @@ py::object OutputToSignal(const py::object& image, double outputLow, double outp
     return dst.Finish();
 }
 
+// Seconds per call of `n` back-to-back library calls made in C++ (GIL released, object locked)
+// for the object's main operation on `frame` (and `reference`, `colour` for GasDetection),
+// into one preallocated destination: the library's own time, without the binding's overhead.
+double TimeCpp(const py::object& obj, const py::object& frame, int n, const py::object& reference,
+               const py::object& colour) {
+    if (n < 1)
+        throw py::value_error("n: expected at least 1, got " + std::to_string(n));
+    auto src = InputImage<unsigned short>(frame, "frame", 0, kFrame);
+    const int w = src.width, h = src.height;
+    double seconds = 0;
+    const auto timed = [&](auto& self, auto&& call) {
+        Call(self, [&](auto& object) {
+            const auto start = std::chrono::steady_clock::now();
+            for (int i = 0; i < n; ++i)
+                call(object);
+            seconds =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        });
+    };
+    if (py::isinstance<PlateauEqualization>(obj)) {
+        auto& p = obj.cast<PlateauEqualization&>();
+        Output<unsigned short> dst(py::none(), "out", w, h, 0, kFrame);
+        const float linear = p.linearPercent, limit = p.plateauLimit;
+        timed(p, [&](ip::PlateauEqualization& e) {
+            e.Create(src.data, src.step, dst.view.data, dst.view.step, w, h, linear, limit);
+        });
+    } else if (py::isinstance<DDE>(obj)) {
+        auto& d = obj.cast<DDE&>();
+        Output<unsigned short> dst(py::none(), "out", w, h, 0, kFrame);
+        const float b = d.baseSharpen, g = d.detailGain;
+        timed(d, [&](ip::DDE& e) {
+            e.Create(src.data, src.step, dst.view.data, dst.view.step, b, g, w, h);
+        });
+    } else if (py::isinstance<GasDetection>(obj)) {
+        auto ref = InputImage<unsigned short>(reference, "reference", 0, kFrame);
+        auto col = InputImage<unsigned char>(colour, "colour", 4, kColour);
+        CheckSameSize(src, "frame", ref, "reference");
+        CheckSameSize(src, "frame", col, "colour");
+        Output<unsigned char> dst(py::none(), "out", w, h, 4, kColour);
+        timed(obj.cast<GasDetection&>(), [&](ip::GasDetection& e) {
+            e.Run(src.data, src.step, ref.data, ref.step, col.data, col.step, dst.view.data,
+                  dst.view.step, w, h);
+        });
+    } else {
+        throw py::type_error("obj: expected PlateauEqualization, DDE or GasDetection");
+    }
+    return seconds / n;
+}
+
 // Statics-only library classes are namespaces in Python.
 struct PalettesTag {};
 struct RadiometricStatisticsTag {};
@@ -760,5 +838,22 @@ PYBIND11_MODULE(soloma, m) {
                     "Maps a float32 image back to uint16 signal through a linear map.")
         .def("__repr__", [](const RadiometricStatisticsTag&) { return "RadiometricStatistics()"; });
 
+    Copyable<PlateauEqualization>(m, "PlateauEqualization");
+    Copyable<DDE>(m, "DDE");
+    Copyable<FastDDE>(m, "FastDDE");
+    Copyable<HistogramEqualization>(m, "HistogramEqualization");
+    Copyable<GasDetection>(m, "GasDetection");
+    Copyable<GasDetectionDifference>(m, "GasDetectionDifference");
+    Copyable<ImageStabilization>(m, "ImageStabilization");
+    Copyable<MagicWand>(m, "MagicWand");
+
+    m.def("_time_cpp", &TimeCpp, "obj"_a, "frame"_a, "n"_a, "reference"_a = py::none(),
+          "colour"_a = py::none(),
+          "Seconds per call of the object's operation repeated n times in C++ (for "
+          "bench_overhead.py).");
+
     BindImageOperations(m);
+#ifdef SOLOMA_PYTHON_SYNTHETIC
+    BindSynthetic(m);
+#endif
 }
