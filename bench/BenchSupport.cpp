@@ -12,6 +12,8 @@
 #include <omp.h>
 
 #include <atomic>
+#include <cmath>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -199,6 +201,52 @@ void ReportAllocations(benchmark::State& state, long long mark) {
     if (allocations != 0) {
         state.SkipWithError("allocated after the first call at the same size");
     }
+}
+
+namespace {
+
+unsigned short* RowOf(unsigned short* image, int step, int y) {
+    return reinterpret_cast<unsigned short*>(reinterpret_cast<unsigned char*>(image) +
+                                             static_cast<std::ptrdiff_t>(step) * y);
+}
+
+void AddNoise(unsigned short* image, int step, int width, int height, unsigned seed) {
+    for (int y = 0; y < height; ++y) {
+        unsigned short* row = RowOf(image, step, y);
+        for (int x = 0; x < width; ++x) {
+            unsigned h = (static_cast<unsigned>(x) * 73856093u) ^
+                         (static_cast<unsigned>(y) * 19349663u) ^ (seed * 83492791u);
+            h ^= h >> 13;
+            h *= 0x5bd1e995u;
+            h ^= h >> 15;
+            const int noisy = row[x] + static_cast<int>(h % 5) - 2;
+            row[x] = static_cast<unsigned short>(noisy < 0 ? 0 : noisy > 65535 ? 65535 : noisy);
+        }
+    }
+}
+
+}  // namespace
+
+void MakeGasPair(const Frame& frame, int width, int height, unsigned short* ref, int refStep,
+                 unsigned short* src, int srcStep) {
+    PixelPrimitives::Copy_16u_C1(frame.Data(), frame.Pitch(), ref, refStep, width, height);
+    PixelPrimitives::Copy_16u_C1(frame.Data(), frame.Pitch(), src, srcStep, width, height);
+    PixelPrimitives::Resize_16u_C1(ref, refStep, width, height, src, srcStep, width, height, 1.0f,
+                                   3, -2, false);
+    const double cx = width * 0.55, cy = height * 0.5, radius = 80.0;
+    for (int y = 0; y < height; ++y) {
+        unsigned short* row = RowOf(src, srcStep, y);
+        for (int x = 0; x < width; ++x) {
+            const double r = std::hypot(x - cx, y - cy) / radius;
+            if (r < 1.0) {
+                const double texture = std::sin(x * 0.31) * std::cos(y * 0.23);
+                const double drop = (1.0 - r * r) * (45.0 + 15.0 * texture);
+                row[x] = static_cast<unsigned short>(row[x] > drop ? row[x] - drop : 0);
+            }
+        }
+    }
+    AddNoise(ref, refStep, width, height, 1);
+    AddNoise(src, srcStep, width, height, 2);
 }
 
 #ifdef SOLOMA_BENCH_OPENCV

@@ -69,6 +69,14 @@ void TimeSteadyState(benchmark::State& state, const Frame& frame, Call call) {
     SetBytes(state, frame);
 }
 
+// A pair of frames as a camera gives them, from the first `height` rows of the input frame:
+// ref, and src, the same rows with their content moved by (3, -2) and a textured patch that
+// lowers the signal by up to 60 counts. Each has a couple of counts of its own temporal noise:
+// without it the aligned frames would agree exactly outside the patch, which real frames never
+// do, and the gas detectors would skip most of their work.
+void MakeGasPair(const Frame& frame, int width, int height, unsigned short* ref, int refStep,
+                 unsigned short* src, int srcStep);
+
 #ifdef SOLOMA_BENCH_OPENCV
 // A CV_16U view of the frame (no copy).
 cv::Mat AsMat(const Frame& frame);

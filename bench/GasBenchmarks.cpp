@@ -6,7 +6,6 @@
 #include <Varnik/Soloma/ImageProcessing/GasDetection.h>
 #include <Varnik/Soloma/ImageProcessing/GasDetectionDifference.h>
 
-#include <cmath>
 #include <vector>
 
 #ifdef SOLOMA_BENCH_OPENCV
@@ -20,8 +19,6 @@ using Varnik::Soloma::ImageProcessing::GasDetectionDifference;
 
 constexpr int kWidth = 640;
 constexpr int kHeight = 480;
-constexpr int kMoveX = 3;
-constexpr int kMoveY = -2;
 
 // A 640x480 pair of 16-bit frames and a 4-byte colour image of the current one.
 struct GasPair {
@@ -31,15 +28,7 @@ struct GasPair {
     std::vector<unsigned char> overlay;
 
     explicit GasPair(const Frame& frame) {
-        PixelPrimitives::Copy_16u_C1(frame.Data(), frame.Pitch(), ref.Data(), ref.Pitch(), kWidth,
-                                     kHeight);
-        PixelPrimitives::Copy_16u_C1(frame.Data(), frame.Pitch(), src.Data(), src.Pitch(), kWidth,
-                                     kHeight);
-        PixelPrimitives::Resize_16u_C1(ref.Data(), ref.Pitch(), kWidth, kHeight, src.Data(),
-                                       src.Pitch(), kWidth, kHeight, 1.0f, kMoveX, kMoveY, false);
-        AddPlume();
-        AddNoise(ref, 1);
-        AddNoise(src, 2);
+        MakeGasPair(frame, kWidth, kHeight, ref.Data(), ref.Pitch(), src.Data(), src.Pitch());
         colour.resize(static_cast<std::size_t>(kWidth) * kHeight * 4);
         overlay.resize(colour.size());
         for (int y = 0; y < kHeight; ++y) {
@@ -49,39 +38,6 @@ struct GasPair {
                 unsigned char* p = &colour[(static_cast<std::size_t>(y) * kWidth + x) * 4];
                 p[0] = p[1] = p[2] = grey;
                 p[3] = 255;
-            }
-        }
-    }
-
-    // A camera's temporal noise: a couple of counts, different in every frame. Without it the
-    // aligned frames would agree exactly outside the patch, which real frames never do.
-    static void AddNoise(Frame& frame, unsigned seed) {
-        for (int y = 0; y < kHeight; ++y) {
-            unsigned short* row = frame.Row(y);
-            for (int x = 0; x < kWidth; ++x) {
-                unsigned h = (static_cast<unsigned>(x) * 73856093u) ^
-                             (static_cast<unsigned>(y) * 19349663u) ^ (seed * 83492791u);
-                h ^= h >> 13;
-                h *= 0x5bd1e995u;
-                h ^= h >> 15;
-                const int noisy = row[x] + static_cast<int>(h % 5) - 2;
-                row[x] = static_cast<unsigned short>(noisy < 0 ? 0 : noisy > 65535 ? 65535 : noisy);
-            }
-        }
-    }
-
-    // A textured patch that lowers the signal by up to 60 counts.
-    void AddPlume() {
-        const double cx = kWidth * 0.55, cy = kHeight * 0.5, radius = 80.0;
-        for (int y = 0; y < kHeight; ++y) {
-            unsigned short* row = src.Row(y);
-            for (int x = 0; x < kWidth; ++x) {
-                const double r = std::hypot(x - cx, y - cy) / radius;
-                if (r < 1.0) {
-                    const double texture = std::sin(x * 0.31) * std::cos(y * 0.23);
-                    const double drop = (1.0 - r * r) * (45.0 + 15.0 * texture);
-                    row[x] = static_cast<unsigned short>(row[x] > drop ? row[x] - drop : 0);
-                }
             }
         }
     }

@@ -9,9 +9,6 @@
 
 #include <PixelPrimitives/PixelPrimitives.h>
 
-#include <algorithm>
-#include <cmath>
-
 #ifdef SOLOMA_BENCH_OPENCV
 #include <opencv2/imgproc.hpp>
 #endif
@@ -25,12 +22,8 @@ using Varnik::Soloma::Cli::ThermalChain;
 
 constexpr int kWidth = 640;
 constexpr int kHeight = 512;
-constexpr int kMoveX = 3;
-constexpr int kMoveY = -2;
 
-// The reference is the input frame; the current frame is the same scene moved by (3, -2),
-// with a textured absorbing patch, and each has a couple of counts of its own noise, as the
-// gas benchmarks make their pair.
+// The gas benchmarks' pair of frames, at the full frame size.
 struct ChainPair {
     Gray16Image ref;
     Gray16Image src;
@@ -38,37 +31,8 @@ struct ChainPair {
     explicit ChainPair(const Frame& frame) {
         ref = {kWidth, kHeight, std::vector<unsigned short>(kWidth * kHeight)};
         src = ref;
-        PixelPrimitives::Copy_16u_C1(frame.Data(), frame.Pitch(), ref.pixels.data(), ref.Step(),
-                                     kWidth, kHeight);
-        src.pixels = ref.pixels;
-        PixelPrimitives::Resize_16u_C1(ref.pixels.data(), ref.Step(), kWidth, kHeight,
-                                       src.pixels.data(), src.Step(), kWidth, kHeight, 1.0f, kMoveX,
-                                       kMoveY, false);
-        const double cx = kWidth * 0.4, cy = kHeight * 0.35, radius = 90.0;
-        for (int y = 0; y < kHeight; ++y) {
-            for (int x = 0; x < kWidth; ++x) {
-                const double r = std::hypot(x - cx, y - cy) / radius;
-                unsigned short& value = src.pixels[y * kWidth + x];
-                if (r < 1.0) {
-                    const double drop =
-                        (1.0 - r * r) * (35.0 + 10.0 * std::sin(x * 0.31) * std::cos(y * 0.23));
-                    value = static_cast<unsigned short>(value > drop ? value - drop : 0);
-                }
-            }
-        }
-        AddNoise(&ref, 1);
-        AddNoise(&src, 2);
-    }
-
-    static void AddNoise(Gray16Image* image, unsigned seed) {
-        for (std::size_t i = 0; i < image->pixels.size(); ++i) {
-            unsigned h = static_cast<unsigned>(i) * 2654435761u ^ seed * 83492791u;
-            h ^= h >> 13;
-            h *= 0x5bd1e995u;
-            h ^= h >> 15;
-            const int noisy = image->pixels[i] + static_cast<int>(h % 5) - 2;
-            image->pixels[i] = static_cast<unsigned short>(std::clamp(noisy, 0, 65535));
-        }
+        MakeGasPair(frame, kWidth, kHeight, ref.pixels.data(), ref.Step(), src.pixels.data(),
+                    src.Step());
     }
 };
 

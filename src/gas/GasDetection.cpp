@@ -79,68 +79,10 @@ GasDetection::GasDetection(int psdMode, int windowSize, int psdStep, int edgeFac
       _stabilizer(new ImageStabilization),
       _interpolation(new SeparableInterpolation) {}
 
-// Buffers are duplicated with their content by their owners; the transform object is
-// scratch and is made again on the copy's first Run.
-GasDetection::GasDetection(const GasDetection& other)
-    : _width(other._width),
-      _height(other._height),
-      _reference(other._reference),
-      _work(other._work),
-      _current(other._current),
-      _difference(other._difference),
-      _filterScratch(other._filterScratch),
-      _window(other._window),
-      _psdMode(other._psdMode),
-      _windowSize(other._windowSize),
-      _psdStep(other._psdStep),
-      _edgeFactor(other._edgeFactor),
-      _psdThreshold(other._psdThreshold),
-      _temporalDampening(other._temporalDampening),
-      _grid(other._grid),
-      _xMap(other._xMap),
-      _yMap(other._yMap),
-      _smoothedLevel(other._smoothedLevel),
-      _halfWindow(other._halfWindow),
-      _gridWidth(other._gridWidth),
-      _gridHeight(other._gridHeight),
-      _colorizationMethod(other._colorizationMethod),
-      _stabilizer(other._stabilizer ? new ImageStabilization(*other._stabilizer) : nullptr),
-      _useMeanFromPreviousImage(other._useMeanFromPreviousImage),
-      _previousMean(other._previousMean),
-      _interpolation(new SeparableInterpolation) {}
-
-GasDetection& GasDetection::operator=(const GasDetection& other) {
-    if (this != &other) {
-        GasDetection copy(other);
-        Cleanup();
-        _width = copy._width;
-        _height = copy._height;
-        _reference.Swap(copy._reference);
-        _work.Swap(copy._work);
-        _current.Swap(copy._current);
-        _difference.Swap(copy._difference);
-        _filterScratch.Swap(copy._filterScratch);
-        _window.Swap(copy._window);
-        _psdMode = copy._psdMode;
-        _windowSize = copy._windowSize;
-        _psdStep = copy._psdStep;
-        _edgeFactor = copy._edgeFactor;
-        _psdThreshold = copy._psdThreshold;
-        _temporalDampening = copy._temporalDampening;
-        _grid.Swap(copy._grid);
-        _xMap.Swap(copy._xMap);
-        _yMap.Swap(copy._yMap);
-        _smoothedLevel = copy._smoothedLevel;
-        _halfWindow = copy._halfWindow;
-        _gridWidth = copy._gridWidth;
-        _gridHeight = copy._gridHeight;
-        _colorizationMethod = copy._colorizationMethod;
-        _stabilizer.swap(copy._stabilizer);
-        _useMeanFromPreviousImage = copy._useMeanFromPreviousImage;
-        _previousMean = copy._previousMean;
-    }
-    return *this;
-}
+// Buffers, the stabiliser and the interpolation are duplicated with their content by their
+// owners; the transform object is scratch and is made again on the copy's first Run.
+GasDetection::GasDetection(const GasDetection& other) = default;
+GasDetection& GasDetection::operator=(const GasDetection& other) = default;
 
 GasDetection::~GasDetection() {
     Cleanup();
@@ -162,9 +104,9 @@ void GasDetection::SetPsdStep(int psdStep) {
 
 void GasDetection::SetUseImageStabilisation(bool use) {
     if (!use) {
-        _stabilizer.reset();
+        _stabilizer.Reset();
     } else if (!_stabilizer) {
-        _stabilizer.reset(new (std::nothrow) ImageStabilization);
+        _stabilizer.Reset(new (std::nothrow) ImageStabilization);
     }
 }
 
@@ -260,7 +202,7 @@ void GasDetection::Cleanup() {
     _filterScratch.Release();
     _window.Release();
     _interpolation->Release();
-    _spectrum.reset();
+    _spectrum.Reset();
     _power.Release();
     _blockSum.Release();
     _offsets.Release();
@@ -273,7 +215,7 @@ void GasDetection::Cleanup() {
 bool GasDetection::PrepareSpectra(int width) {
     const int n = _windowSize;
     if (!_spectrum) {
-        _spectrum.reset(new (std::nothrow) SpectrumPrimitives(n));
+        _spectrum.Reset(new (std::nothrow) SpectrumPrimitives(n));
     }
     _power.AllocateIfAbsent(n);
     _blockSum.AllocateIfAbsent(n);

@@ -24,43 +24,10 @@ constexpr float kRangeShare = 0.001f;
 
 GasDetectionDifference::GasDetectionDifference() : _stabilizer(new ImageStabilization) {}
 
-GasDetectionDifference::GasDetectionDifference(const GasDetectionDifference& other)
-    : _width(other._width),
-      _height(other._height),
-      _difference(other._difference),
-      _reference(other._reference),
-      _current(other._current),
-      _work(other._work),
-      _lowpassScratch(other._lowpassScratch),
-      _gaussScratch(other._gaussScratch),
-      _gaussSigma(other._gaussSigma),
-      _gaussKernelSize(other._gaussKernelSize),
-      _edgeFactor(other._edgeFactor),
-      _stabilizer(other._stabilizer ? new ImageStabilization(*other._stabilizer) : nullptr),
-      _sensitivityThreshold(other._sensitivityThreshold),
-      _colorizationMethod(other._colorizationMethod) {}
-
-GasDetectionDifference& GasDetectionDifference::operator=(const GasDetectionDifference& other) {
-    if (this != &other) {
-        GasDetectionDifference copy(other);
-        Cleanup();
-        _width = copy._width;
-        _height = copy._height;
-        _difference.Swap(copy._difference);
-        _reference.Swap(copy._reference);
-        _current.Swap(copy._current);
-        _work.Swap(copy._work);
-        _lowpassScratch.Swap(copy._lowpassScratch);
-        _gaussScratch.Swap(copy._gaussScratch);
-        _gaussSigma = copy._gaussSigma;
-        _gaussKernelSize = copy._gaussKernelSize;
-        _edgeFactor = copy._edgeFactor;
-        _stabilizer.swap(copy._stabilizer);
-        _sensitivityThreshold = copy._sensitivityThreshold;
-        _colorizationMethod = copy._colorizationMethod;
-    }
-    return *this;
-}
+// Buffers and the stabiliser are duplicated with their content by their owners.
+GasDetectionDifference::GasDetectionDifference(const GasDetectionDifference& other) = default;
+GasDetectionDifference& GasDetectionDifference::operator=(const GasDetectionDifference& other) =
+    default;
 
 GasDetectionDifference::~GasDetectionDifference() {
     Cleanup();
@@ -68,9 +35,9 @@ GasDetectionDifference::~GasDetectionDifference() {
 
 void GasDetectionDifference::SetUseImageStabilisation(bool use) {
     if (!use) {
-        _stabilizer.reset();
+        _stabilizer.Reset();
     } else if (!_stabilizer) {
-        _stabilizer.reset(new (std::nothrow) ImageStabilization);
+        _stabilizer.Reset(new (std::nothrow) ImageStabilization);
     }
 }
 

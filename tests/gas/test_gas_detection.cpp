@@ -34,7 +34,7 @@ struct GasDetectionProbe {
     static int GridHeight(const GasDetection& d) { return d._gridHeight; }
     static const float* Window(const GasDetection& d) { return d._window.Get(); }
     static const ImageStabilization* Stabilizer(const GasDetection& d) {
-        return d._stabilizer.get();
+        return d._stabilizer.Get();
     }
     static const detail::ImageBuffer<float>& Grid(const GasDetection& d) { return d._grid; }
     static const detail::ImageBuffer<float>& XMap(const GasDetection& d) { return d._xMap; }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ColourImage.h"
 #include "Image.h"
 #include "KelvinTable.h"
 
@@ -35,15 +36,6 @@ namespace Varnik::Soloma::Cli {
 //
 // The chain keeps every buffer between frames, so a stream of frames of one size allocates
 // nothing after the first frame. One object serves one thread at a time.
-
-// A 4-byte colour image, bytes blue, green, red, reserved, as the library takes them.
-struct ColourImage {
-    int width = 0;
-    int height = 0;
-    std::vector<unsigned char> bgra;
-
-    int Step() const { return 4 * width; }
-};
 
 enum ChainStage {
     kStageStatistics,

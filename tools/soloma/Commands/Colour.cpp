@@ -2,6 +2,7 @@
 #include "Commands.h"
 #include "NumberOptions.h"
 
+#include "../ColourImage.h"
 #include "../Paths.h"
 #include "../PngIo.h"
 
@@ -46,23 +47,6 @@ CommandUsage ColourUsage() {
 int Refuse(const std::string& message) {
     std::fprintf(stderr, "soloma %s: %s\n", kCommand, message.c_str());
     return kExitUsage;
-}
-
-// A 4-byte colour image, bytes blue, green, red, reserved, as the library takes them.
-struct ColourImage {
-    int width = 0;
-    int height = 0;
-    std::vector<unsigned char> bgra;
-
-    int Step() const { return 4 * width; }
-};
-
-ColourImage PaletteColouring(const Gray16Image& frame, Palettes::Kind palette, int low, int high) {
-    ColourImage colour{frame.width, frame.height,
-                       std::vector<unsigned char>(4 * frame.pixels.size())};
-    Palettes::Apply(frame.pixels.data(), frame.Step(), palette, low, high, colour.bgra.data(),
-                    colour.Step(), frame.width, frame.height);
-    return colour;
 }
 
 // The colour Palettes::Apply gives every value from 0 to 65535 over the range, so that
@@ -163,27 +147,12 @@ bool ReadBlendImage(const Settings& settings, const Gray16Image& frame, ColourIm
         *colour = PaletteColouring(other, settings.palette, settings.low, settings.high);
         return true;
     }
-    colour->width = width;
-    colour->height = height;
-    colour->bgra.resize(static_cast<std::size_t>(width) * height * 4);
-    for (std::size_t i = 0, j = 0; i < colour->bgra.size(); i += 4, j += image.channels) {
-        colour->bgra[i] = image.pixels[j + 2];
-        colour->bgra[i + 1] = image.pixels[j + 1];
-        colour->bgra[i + 2] = image.pixels[j];
-        colour->bgra[i + 3] = 255;
-    }
+    *colour = FromRgb(image);
     return true;
 }
 
 bool WriteRgba(const std::string& path, const ColourImage& colour, std::string* error) {
-    Image8 rgba{colour.width, colour.height, 4, std::vector<unsigned char>(colour.bgra.size())};
-    for (std::size_t i = 0; i < colour.bgra.size(); i += 4) {
-        rgba.pixels[i] = colour.bgra[i + 2];
-        rgba.pixels[i + 1] = colour.bgra[i + 1];
-        rgba.pixels[i + 2] = colour.bgra[i];
-        rgba.pixels[i + 3] = 255;
-    }
-    return CreateParentDirectory(path, error) && WritePng8(path, rgba, error);
+    return CreateParentDirectory(path, error) && WriteColourPng(path, colour, error);
 }
 
 }  // namespace

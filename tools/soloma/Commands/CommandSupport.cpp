@@ -51,6 +51,18 @@ std::string SizeMismatch(const std::string& path, const Gray16Image& frame,
            "; frames must be the same size";
 }
 
+bool ReadFramePair(const std::string& refPath, const std::string& framePath, Gray16Image* ref,
+                   Gray16Image* frame, std::string* error) {
+    if (!ReadFrame(refPath, ref, error) || !ReadFrame(framePath, frame, error)) {
+        return false;
+    }
+    if (frame->width != ref->width || frame->height != ref->height) {
+        *error = SizeMismatch(framePath, *frame, *ref);
+        return false;
+    }
+    return true;
+}
+
 bool ListFrames(const std::string& folder, std::vector<std::filesystem::path>* frames,
                 std::string* error) {
     std::error_code failure;

@@ -50,6 +50,11 @@ bool ReadFrame(const std::string& path, Gray16Image* frame, std::string* error);
 // The message for a frame whose size differs from the reference's.
 std::string SizeMismatch(const std::string& path, const Gray16Image& frame, const Gray16Image& ref);
 
+// A reference frame and a frame to compare with it, which must be the same size; false with
+// a message otherwise.
+bool ReadFramePair(const std::string& refPath, const std::string& framePath, Gray16Image* ref,
+                   Gray16Image* frame, std::string* error);
+
 // The *.png files of a folder in name order; false with a message when the folder cannot be
 // read or holds none.
 bool ListFrames(const std::string& folder, std::vector<std::filesystem::path>* frames,

@@ -2,6 +2,7 @@
 #include "Commands.h"
 #include "NumberOptions.h"
 
+#include "../ColourImage.h"
 #include "../Paths.h"
 #include "../PngIo.h"
 #include "../SyntheticPlume.h"
@@ -206,23 +207,10 @@ bool CheckFrameSize(const Settings& settings, int width, int height, int* exitCo
     return true;
 }
 
-// A 4-byte colour image, bytes blue, green, red, reserved, as the library takes them.
-struct ColourImage {
-    int width = 0;
-    int height = 0;
-    std::vector<unsigned char> bgra;
-
-    int Step() const { return 4 * width; }
-};
-
 ColourImage PaletteColouring(const Gray16Image& frame, Palettes::Kind palette, int* low,
                              int* high) {
-    ColourImage colour{frame.width, frame.height,
-                       std::vector<unsigned char>(4 * frame.pixels.size())};
     Palettes::DisplayRange(frame.pixels.data(), frame.Step(), frame.width, frame.height, low, high);
-    Palettes::Apply(frame.pixels.data(), frame.Step(), palette, *low, *high, colour.bgra.data(),
-                    colour.Step(), frame.width, frame.height);
-    return colour;
+    return PaletteColouring(frame, palette, *low, *high);
 }
 
 bool ReadColour(const std::string& path, int width, int height, ColourImage* colour,
@@ -245,15 +233,7 @@ bool ReadColour(const std::string& path, int width, int height, ColourImage* col
                  std::to_string(height) + "; the colour image must be the same size";
         return false;
     }
-    colour->width = width;
-    colour->height = height;
-    colour->bgra.resize(static_cast<std::size_t>(width) * height * 4);
-    for (std::size_t i = 0, j = 0; i < colour->bgra.size(); i += 4, j += image.channels) {
-        colour->bgra[i] = image.pixels[j + 2];
-        colour->bgra[i + 1] = image.pixels[j + 1];
-        colour->bgra[i + 2] = image.pixels[j];
-        colour->bgra[i + 3] = 255;
-    }
+    *colour = FromRgb(image);
     return true;
 }
 
@@ -279,14 +259,8 @@ std::size_t CountTinted(const ColourImage& colour, const std::vector<unsigned ch
 
 bool WriteOverlay(const std::string& path, const std::vector<unsigned char>& overlay, int width,
                   int height, std::string* error) {
-    Image8 rgba{width, height, 4, std::vector<unsigned char>(overlay.size())};
-    for (std::size_t i = 0; i < overlay.size(); i += 4) {
-        rgba.pixels[i] = overlay[i + 2];
-        rgba.pixels[i + 1] = overlay[i + 1];
-        rgba.pixels[i + 2] = overlay[i];
-        rgba.pixels[i + 3] = 255;
-    }
-    return CreateParentDirectory(path, error) && WritePng8(path, rgba, error);
+    return CreateParentDirectory(path, error) &&
+           WriteColourPng(path, ColourImage{width, height, overlay}, error);
 }
 
 // One of the two detectors, set up from the options; kept for a whole sequence.
@@ -369,13 +343,8 @@ bool LoadPair(const Options& options, InputFrame* ref, InputFrame* frame,
     }
     ref->path = options.Get("ref");
     frame->path = options.Get("input");
-    if (!ReadFrame(ref->path, &ref->image, &error) ||
-        !ReadFrame(frame->path, &frame->image, &error)) {
+    if (!ReadFramePair(ref->path, frame->path, &ref->image, &frame->image, &error)) {
         *exitCode = Refuse(error);
-        return false;
-    }
-    if (frame->image.width != ref->image.width || frame->image.height != ref->image.height) {
-        *exitCode = Refuse(SizeMismatch(frame->path, frame->image, ref->image));
         return false;
     }
     ref->description = "'" + ref->path + "'";

@@ -89,13 +89,8 @@ bool LoadPair(const Options& options, InputFrame* ref, InputFrame* frame, int* e
     }
     ref->path = options.Get("ref");
     frame->path = options.Get("input");
-    if (!ReadFrame(ref->path, &ref->image, &error) ||
-        !ReadFrame(frame->path, &frame->image, &error)) {
+    if (!ReadFramePair(ref->path, frame->path, &ref->image, &frame->image, &error)) {
         *exitCode = Refuse(error);
-        return false;
-    }
-    if (frame->image.width != ref->image.width || frame->image.height != ref->image.height) {
-        *exitCode = Refuse(SizeMismatch(frame->path, frame->image, ref->image));
         return false;
     }
     ref->description = "'" + ref->path + "'";

@@ -3,8 +3,6 @@
 #include <Varnik/Soloma/ImageProcessing/Export.h>
 #include <Varnik/Soloma/ImageProcessing/detail/OwnedBuffer.h>
 
-#include <memory>
-
 class SpectrumPrimitives;
 
 namespace Varnik {
@@ -67,7 +65,7 @@ public:
     int GetPsdStep() const { return _psdStep; }
     void SetPsdStep(int psdStep);
 
-    bool UseImageStabilization() const { return _stabilizer != nullptr; }
+    bool UseImageStabilization() const { return static_cast<bool>(_stabilizer); }
     // true creates a stabilizer if there is none; false destroys it.
     void SetUseImageStabilisation(bool use);
 
@@ -122,18 +120,18 @@ private:
     int _gridWidth = 0;
     int _gridHeight = 0;
     int _colorizationMethod = 0;
-    std::unique_ptr<ImageStabilization> _stabilizer;
+    detail::OwnedObject<ImageStabilization, true> _stabilizer;
     bool _useMeanFromPreviousImage = false;
     float _previousMean = 0.0f;
 
     // Interpolates the block measures along the maps, which vary along one axis each.
-    std::unique_ptr<SeparableInterpolation> _interpolation;
+    detail::OwnedObject<SeparableInterpolation, true> _interpolation;
 
     // Kept by MaxFFT2 between frames: the transform, the spectra of the last windowSize rows
     // (absent when too large: each block is then transformed alone), the columns of one band
     // of rows and their spectra, a block's sum of spectra, the offsets of the spectra it sums,
     // a spare spectrum and the row measures of every block.
-    std::unique_ptr<SpectrumPrimitives> _spectrum;
+    detail::OwnedObject<SpectrumPrimitives, false> _spectrum;
     detail::VectorBuffer<float> _rowSpectra;
     detail::ImageBuffer<float> _bandColumns;
     detail::VectorBuffer<float> _columnSpectra;

@@ -3,8 +3,6 @@
 #include <Varnik/Soloma/ImageProcessing/Export.h>
 #include <Varnik/Soloma/ImageProcessing/detail/OwnedBuffer.h>
 
-#include <memory>
-
 namespace Varnik {
 namespace Soloma {
 namespace ImageProcessing {
@@ -44,7 +42,7 @@ public:
     int GetColorizationMethod() const { return _colorizationMethod; }
     void SetColorizationMethod(int method) { _colorizationMethod = method; }
 
-    bool UseImageStabilization() const { return _stabilizer != nullptr; }
+    bool UseImageStabilization() const { return static_cast<bool>(_stabilizer); }
     // true creates a stabilizer if there is none; false destroys it.
     void SetUseImageStabilisation(bool use);
 
@@ -69,7 +67,7 @@ private:
     float _gaussSigma = 1.5f;
     int _gaussKernelSize = 7;
     int _edgeFactor = 8;
-    std::unique_ptr<ImageStabilization> _stabilizer;
+    detail::OwnedObject<ImageStabilization, true> _stabilizer;
     int _sensitivityThreshold = 20;
     int _colorizationMethod = 0;
 };

@@ -202,6 +202,45 @@ private:
     int height_ = 0;
 };
 
+// An object held through a pointer. With Duplicate, a copy duplicates the object with its
+// state; without, a copy starts without one (a scratch object, made again when needed). The
+// object's type may be incomplete where the owner is declared; the owner's special members
+// are then defined where it is complete.
+template <typename T, bool Duplicate>
+class OwnedObject {
+public:
+    OwnedObject() = default;
+    explicit OwnedObject(T* object) : object_(object) {}
+    OwnedObject(const OwnedObject& other) {
+        if constexpr (Duplicate) {
+            if (other.object_ != nullptr) {
+                object_ = new T(*other.object_);
+            }
+        }
+    }
+    OwnedObject& operator=(const OwnedObject& other) {
+        if (this != &other) {
+            OwnedObject copy(other);
+            std::swap(object_, copy.object_);
+        }
+        return *this;
+    }
+    ~OwnedObject() { delete object_; }
+
+    // Destroys what is held and takes object instead.
+    void Reset(T* object = nullptr) {
+        delete object_;
+        object_ = object;
+    }
+    T* Get() const { return object_; }
+    T* operator->() const { return object_; }
+    T& operator*() const { return *object_; }
+    explicit operator bool() const { return object_ != nullptr; }
+
+private:
+    T* object_ = nullptr;
+};
+
 }  // namespace detail
 }  // namespace ImageProcessing
 }  // namespace Soloma
