@@ -1,4 +1,5 @@
 #include <PixelPrimitives/AllocationCounter.h>
+#include <PixelPrimitives/AllocationFailure.h>
 #include <PixelPrimitives/PixelPrimitives.h>
 #include <PixelPrimitives/VectorPrimitives.h>
 
@@ -10,11 +11,28 @@ namespace {
 
 constexpr std::size_t kAlignment = 64;
 std::atomic<long long> allocationCount{0};
+// Allocations still to succeed before the armed failure; negative when none is armed.
+std::atomic<long long> failureCountdown{-1};
+
+// True for the one allocation that the test hook has chosen to fail.
+bool FailThisAllocation() {
+    long long remaining = failureCountdown.load(std::memory_order_relaxed);
+    while (remaining >= 0) {
+        if (failureCountdown.compare_exchange_weak(remaining, remaining - 1,
+                                                   std::memory_order_relaxed)) {
+            return remaining == 0;
+        }
+    }
+    return false;
+}
 
 // One aligned allocator serves both classes, so a block is freed the same way whichever
 // class allocated it.
 void* AlignedAllocate(long long bytes) {
     if (bytes <= 0 || bytes > std::numeric_limits<std::ptrdiff_t>::max() / 2) {
+        return nullptr;
+    }
+    if (FailThisAllocation()) {
         return nullptr;
     }
     std::size_t size = (static_cast<std::size_t>(bytes) + kAlignment - 1) / kAlignment * kAlignment;
@@ -59,6 +77,14 @@ T* AllocateVector(int length) {
 
 long long PixelPrimitivesAllocationCount() {
     return allocationCount.load(std::memory_order_relaxed);
+}
+
+void PixelPrimitivesFailAllocationAfter(long long successes) {
+    failureCountdown.store(successes < 0 ? -1 : successes, std::memory_order_relaxed);
+}
+
+bool PixelPrimitivesAllocationFailurePending() {
+    return failureCountdown.load(std::memory_order_relaxed) >= 0;
 }
 
 unsigned char* PixelPrimitives::Malloc_8u_C1(int width, int height, int* pitch) {

@@ -1,5 +1,6 @@
 #include <Varnik/Soloma/ImageProcessing/DDE.h>
 
+#include "frame/ImageArgs.h"
 #include "frame/Parallel.h"
 #include "frame/Rows.h"
 
@@ -297,7 +298,14 @@ void DDE::Init(int kernelSize, float sigma) {
 
 void DDE::Create(const unsigned short* src, int srcStep, unsigned short* dst, int dstStep,
                  float baseSharpen, float detailGain, int width, int height) {
-    if (!_kernel || width <= 0 || height <= 0 || src == nullptr || dst == nullptr) {
+    if (!ValidImage(src, srcStep, width, height) || !ValidImage(dst, dstStep, width, height)) {
+        return;
+    }
+    // A table lost to a failed allocation (in Init or in a copy) is built again here.
+    if (!_kernel) {
+        Init(_kernelSize, _sigma);
+    }
+    if (!_kernel) {
         return;
     }
     Allocate(width, height);
@@ -324,7 +332,7 @@ void DDE::Create(const unsigned short* src, int srcStep, unsigned short* dst, in
 }
 
 void DDE::Allocate(int width, int height) {
-    if (width == _width && height == _height) {
+    if (width == _width && height == _height && _base && _detail) {
         return;
     }
     DeAllocate();

@@ -1,5 +1,7 @@
 #include <Varnik/Soloma/ImageProcessing/FastDDE.h>
 
+#include "frame/ImageArgs.h"
+
 #include <cstddef>
 
 namespace Varnik {
@@ -38,8 +40,12 @@ FastDDE::~FastDDE() {
     Cleanup();
 }
 
+bool FastDDE::Allocated() const {
+    return _mean3x3 && _filterBuffer && _mean7x7 && _padded && _input && _output;
+}
+
 void FastDDE::Allocate(int width, int height) {
-    if (width == _width && height == _height) {
+    if (width == _width && height == _height && Allocated()) {
         return;
     }
     Cleanup();
@@ -52,6 +58,11 @@ void FastDDE::Allocate(int width, int height) {
     _paddedPitch = _padded.Pitch();
     _input.Allocate(width, height);
     _output.Allocate(width, height);
+    // Without every buffer the object holds none, and the next call allocates afresh.
+    if (!Allocated()) {
+        Cleanup();
+        return;
+    }
     // One pitch serves all four frame-sized images: the allocator's pitch depends only on
     // the width.
     _pitch = _output.Pitch();
@@ -74,12 +85,13 @@ void FastDDE::Cleanup() {
 
 void FastDDE::Create(unsigned short* src, int srcStep, unsigned short* dst, int dstStep,
                      float detailGain, int width, int height) {
-    // An empty region has nothing to enhance; leave dst alone rather than let the primitives
-    // decide.
-    if (width <= 0 || height <= 0) {
+    if (!ValidImage(src, srcStep, width, height) || !ValidImage(dst, dstStep, width, height)) {
         return;
     }
     Allocate(width, height);
+    if (!Allocated()) {
+        return;
+    }
     unsigned short minValue = 0;
     unsigned short maxValue = 0;
     PixelPrimitives::MinMax_16u_C1(src, srcStep, width, height, &minValue, &maxValue);

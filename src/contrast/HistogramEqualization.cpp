@@ -1,5 +1,7 @@
 #include <Varnik/Soloma/ImageProcessing/HistogramEqualization.h>
 
+#include "frame/ImageArgs.h"
+
 namespace Varnik {
 namespace Soloma {
 namespace ImageProcessing {
@@ -14,11 +16,12 @@ HistogramEqualization::~HistogramEqualization() {
     Cleanup();
 }
 
-void HistogramEqualization::Allocate() {
+bool HistogramEqualization::Allocate() {
     _histogram.AllocateIfAbsent(_numBins);
     _levels.AllocateIfAbsent(_numBins + 1);
     _values.AllocateIfAbsent(_numBins + 1);
     _cumulative.AllocateIfAbsent(_numBins);
+    return _histogram && _levels && _values && _cumulative;
 }
 
 void HistogramEqualization::Cleanup() {
@@ -29,7 +32,8 @@ void HistogramEqualization::Cleanup() {
 }
 
 void HistogramEqualization::Create(unsigned short* srcDst, int srcDstStep, int width, int height) {
-    if (BuildMapping(srcDst, srcDstStep, width, height)) {
+    if (ValidImage(srcDst, srcDstStep, width, height) &&
+        BuildMapping(srcDst, srcDstStep, width, height)) {
         PixelPrimitives::LUT_16u_C1I(srcDst, srcDstStep, width, height, _values.Get(),
                                      _levels.Get(), _numBins + 1);
     }
@@ -37,6 +41,9 @@ void HistogramEqualization::Create(unsigned short* srcDst, int srcDstStep, int w
 
 void HistogramEqualization::Create(const unsigned short* src, int srcStep, unsigned short* dst,
                                    int dstStep, int width, int height) {
+    if (!ValidImage(src, srcStep, width, height) || !ValidImage(dst, dstStep, width, height)) {
+        return;
+    }
     if (BuildMapping(src, srcStep, width, height)) {
         PixelPrimitives::LUT_16u_C1(src, srcStep, dst, dstStep, width, height, _values.Get(),
                                     _levels.Get(), _numBins + 1);
@@ -49,7 +56,10 @@ bool HistogramEqualization::BuildMapping(const unsigned short* src, int srcStep,
     if (width <= 0 || height <= 0) {
         return false;
     }
-    Allocate();
+    // A table that could not be allocated is tried again by the next call.
+    if (!Allocate()) {
+        return false;
+    }
     unsigned short minValue = 0;
     unsigned short maxValue = 0;
     PixelPrimitives::MinMax_16u_C1(src, srcStep, width, height, &minValue, &maxValue);

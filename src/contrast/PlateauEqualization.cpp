@@ -1,5 +1,7 @@
 #include <Varnik/Soloma/ImageProcessing/PlateauEqualization.h>
 
+#include "frame/ImageArgs.h"
+
 #include <algorithm>
 #include <climits>
 
@@ -54,6 +56,9 @@ PlateauEqualization::~PlateauEqualization() {
 
 void PlateauEqualization::Create(unsigned short* srcDst, int srcDstStep, int width, int height,
                                  float linearPercent, float plateauLimit) {
+    if (!ValidImage(srcDst, srcDstStep, width, height)) {
+        return;
+    }
     if (PerformPlateauHistogramEq(srcDst, srcDstStep, width, height, linearPercent, plateauLimit)) {
         PixelPrimitives::LUT_Linear_16u_C1IR(srcDst, srcDstStep, width, height, _values.Get(),
                                              _levels.Get(), _numBins);
@@ -63,8 +68,10 @@ void PlateauEqualization::Create(unsigned short* srcDst, int srcDstStep, int wid
 void PlateauEqualization::Create(const unsigned short* src, int srcStep, unsigned short* dst,
                                  int dstStep, int width, int height, float linearPercent,
                                  float plateauLimit) {
-    if (dst != nullptr &&
-        PerformPlateauHistogramEq(src, srcStep, width, height, linearPercent, plateauLimit)) {
+    if (!ValidImage(src, srcStep, width, height) || !ValidImage(dst, dstStep, width, height)) {
+        return;
+    }
+    if (PerformPlateauHistogramEq(src, srcStep, width, height, linearPercent, plateauLimit)) {
         PixelPrimitives::LUT_Linear_16u_C1R(src, srcStep, dst, dstStep, width, height,
                                             _values.Get(), _levels.Get(), _numBins);
     }
@@ -73,6 +80,9 @@ void PlateauEqualization::Create(const unsigned short* src, int srcStep, unsigne
 void PlateauEqualization::Create(unsigned short* srcDst, int srcDstStep, int width, int height,
                                  float linearPercent, float plateauLimit, int rangeMin,
                                  int rangeMax) {
+    if (!ValidImage(srcDst, srcDstStep, width, height)) {
+        return;
+    }
     if (PerformPlateauHistogramEq(srcDst, srcDstStep, width, height, linearPercent, plateauLimit,
                                   rangeMin, rangeMax)) {
         PixelPrimitives::LUT_Linear_16u_C1IR(srcDst, srcDstStep, width, height, _values.Get(),
@@ -83,8 +93,11 @@ void PlateauEqualization::Create(unsigned short* srcDst, int srcDstStep, int wid
 void PlateauEqualization::Create(const unsigned short* src, int srcStep, unsigned short* dst,
                                  int dstStep, int width, int height, float linearPercent,
                                  float plateauLimit, int rangeMin, int rangeMax) {
-    if (dst != nullptr && PerformPlateauHistogramEq(src, srcStep, width, height, linearPercent,
-                                                    plateauLimit, rangeMin, rangeMax)) {
+    if (!ValidImage(src, srcStep, width, height) || !ValidImage(dst, dstStep, width, height)) {
+        return;
+    }
+    if (PerformPlateauHistogramEq(src, srcStep, width, height, linearPercent, plateauLimit,
+                                  rangeMin, rangeMax)) {
         PixelPrimitives::LUT_Linear_16u_C1R(src, srcStep, dst, dstStep, width, height,
                                             _values.Get(), _levels.Get(), _numBins);
     }
@@ -93,6 +106,15 @@ void PlateauEqualization::Create(const unsigned short* src, int srcStep, unsigne
 void PlateauEqualization::Create(const unsigned short* src, int srcStep, int width, int height,
                                  float linearPercent, float plateauLimit, int rangeMin,
                                  int rangeMax, const int* palette, int* rgbLut, int lutSize) {
+    if (!ValidImage(src, srcStep, width, height) || palette == nullptr || rgbLut == nullptr ||
+        lutSize <= 0 || lutSize > INT_MAX / 2) {
+        return;
+    }
+    // The table's buffers first, so that a failed allocation leaves the damping alone.
+    AllocateLUT(lutSize);
+    if (!_paletteRamp || !_paletteMapping) {
+        return;
+    }
     if (PerformPlateauHistogramEq(src, srcStep, width, height, linearPercent, plateauLimit,
                                   rangeMin, rangeMax)) {
         UpdateRGBLUT(palette, rgbLut, lutSize);
@@ -102,7 +124,8 @@ void PlateauEqualization::Create(const unsigned short* src, int srcStep, int wid
 void PlateauEqualization::UpdateRGBLUT(const int* palette, int* rgbLut, int lutSize) {
     // Before the first mapping there is nothing to colour by. The row pitch of 2 * lutSize
     // bytes must fit an int.
-    if (!_values || !_levels || lutSize <= 0 || lutSize > INT_MAX / 2) {
+    if (!_values || !_levels || palette == nullptr || rgbLut == nullptr || lutSize <= 0 ||
+        lutSize > INT_MAX / 2) {
         return;
     }
     AllocateLUT(lutSize);
@@ -238,7 +261,9 @@ void PlateauEqualization::CalculateCumulativeSum(const int* histogram, int* clip
 
 bool PlateauEqualization::Allocate(int width, int height, bool withReduced) {
     const int n = _numBins;
-    if (width != _width || height != _height) {
+    const bool sized = _histogram && _levels && _values && _previousHistogram &&
+                       _currentHistogram && _cumulative && _ramp;
+    if (width != _width || height != _height || !sized) {
         Cleanup();
         _histogram.Allocate(n);
         _levels.Allocate(n + 1);
@@ -269,7 +294,7 @@ bool PlateauEqualization::Allocate(int width, int height, bool withReduced) {
 }
 
 void PlateauEqualization::AllocateLUT(int lutSize) {
-    if (lutSize == _paletteSize) {
+    if (lutSize == _paletteSize && _paletteRamp && _paletteMapping) {
         return;
     }
     _paletteRamp.Release();

@@ -1,4 +1,5 @@
 #include <PixelPrimitives/AllocationCounter.h>
+#include <PixelPrimitives/AllocationFailure.h>
 #include <PixelPrimitives/PixelPrimitives.h>
 #include <PixelPrimitives/VectorPrimitives.h>
 
@@ -56,4 +57,29 @@ TEST(Memory, DegenerateSizesGiveNullAndZeroPitch) {
     EXPECT_EQ(VP::Malloc_32s(0), nullptr);
     PP::Free(nullptr);
     VP::Free(nullptr);
+}
+
+// The test hook fails exactly the chosen allocation, of either class, and only once; sizes
+// rejected anyway do not count towards it.
+TEST(Memory, ArmedFailureHitsOnlyTheChosenAllocation) {
+    PixelPrimitivesFailAllocationAfter(1);
+    EXPECT_EQ(VP::Malloc_32f(0), nullptr);  // not an allocation
+    float* first = VP::Malloc_32f(8);
+    EXPECT_TRUE(PixelPrimitivesAllocationFailurePending());
+    int pitch = 5;
+    EXPECT_EQ(PP::Malloc_16u_C1(4, 4, &pitch), nullptr);
+    EXPECT_EQ(pitch, 0);
+    EXPECT_FALSE(PixelPrimitivesAllocationFailurePending());
+    unsigned char* third = PP::Malloc_8u_C1(4, 4, &pitch);
+    EXPECT_NE(first, nullptr);
+    EXPECT_NE(third, nullptr);
+    VP::Free(first);
+    PP::Free(third);
+
+    PixelPrimitivesFailAllocationAfter(0);
+    PixelPrimitivesFailAllocationAfter(-1);  // disarmed before it struck
+    EXPECT_FALSE(PixelPrimitivesAllocationFailurePending());
+    int* kept = VP::Malloc_32s(3);
+    EXPECT_NE(kept, nullptr);
+    VP::Free(kept);
 }

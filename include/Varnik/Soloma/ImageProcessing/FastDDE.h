@@ -31,6 +31,8 @@ private:
     // Brings the buffers to width x height: nothing when the size is unchanged, otherwise
     // everything is released and allocated afresh.
     void Allocate(int width, int height);
+    // True when every buffer is held.
+    bool Allocated() const;
     void Cleanup();
     // 7x7 box mean of src into dst, the border replicated through the padded image.
     static void Lowpass7x7(const float* src, int srcStep, float* dst, int dstStep, float* padded,

@@ -27,7 +27,8 @@ public:
 private:
     static const int _numBins = 4096;
 
-    void Allocate();
+    // Allocates the tables that are absent; false unless all are held.
+    bool Allocate();
     void Cleanup();
     // Finds the minimum and maximum, the histogram, and the value table of the mapping.
     // Returns false for an empty region.
