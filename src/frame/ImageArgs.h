@@ -23,6 +23,16 @@ inline bool ValidImage(const T* image, int step, int width, int height, int chan
            static_cast<long long>(step) * (height - 1) + rowBytes <= INT_MAX;
 }
 
+// A width x height region at column x, row y of an image given by its first pixel: usable
+// when the image up to the region's far corner is.
+template <typename T>
+inline bool ValidRegion(const T* image, int step, int x, int y, int width, int height) {
+    if (x < 0 || y < 0 || width > INT_MAX - x || height > INT_MAX - y) {
+        return false;
+    }
+    return ValidImage(image, step, x + width, y + height);
+}
+
 }  // namespace ImageProcessing
 }  // namespace Soloma
 }  // namespace Varnik

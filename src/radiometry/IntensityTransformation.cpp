@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstddef>
 
+#include "frame/ImageArgs.h"
 #include "frame/Parallel.h"
 #include "frame/Rows.h"
 
@@ -63,6 +64,13 @@ int SourceIndex(float position, int srcCount) {
     return std::min(static_cast<int>(position), last);
 }
 
+// The accumulating forms read src and lut and update dst.
+bool ValidAccumulation(const unsigned short* src, int srcStep, const float* dst, int dstStep,
+                       const float* lut, int width, int height) {
+    return ValidImage(src, srcStep, width, height) && ValidImage(dst, dstStep, width, height) &&
+           lut != nullptr;
+}
+
 }  // namespace
 
 IntensityTransformation& IntensityTransformation::operator=(const IntensityTransformation&) {
@@ -71,7 +79,7 @@ IntensityTransformation& IntensityTransformation::operator=(const IntensityTrans
 
 void IntensityTransformation::AddFromLUT(const unsigned short* src, int srcStep, float* dst,
                                          int dstStep, const float* lut, int width, int height) {
-    if (width <= 0 || height <= 0) {
+    if (!ValidAccumulation(src, srcStep, dst, dstStep, lut, width, height)) {
         return;
     }
     ForEachRow(src, srcStep, dst, dstStep, height,
@@ -81,7 +89,7 @@ void IntensityTransformation::AddFromLUT(const unsigned short* src, int srcStep,
 void IntensityTransformation::AddFromLUT(const unsigned short* src, int srcStep, float* dst,
                                          int dstStep, const float* lut, float factor, int width,
                                          int height) {
-    if (width <= 0 || height <= 0) {
+    if (!ValidAccumulation(src, srcStep, dst, dstStep, lut, width, height)) {
         return;
     }
     ForEachRow(src, srcStep, dst, dstStep, height,
@@ -91,7 +99,7 @@ void IntensityTransformation::AddFromLUT(const unsigned short* src, int srcStep,
 void IntensityTransformation::SubFromLUT(const unsigned short* src, int srcStep, float* dst,
                                          int dstStep, const float* lut, float factor, int width,
                                          int height) {
-    if (width <= 0 || height <= 0) {
+    if (!ValidAccumulation(src, srcStep, dst, dstStep, lut, width, height)) {
         return;
     }
     ForEachRow(src, srcStep, dst, dstStep, height,
@@ -100,6 +108,10 @@ void IntensityTransformation::SubFromLUT(const unsigned short* src, int srcStep,
 
 void IntensityTransformation::CalculateLUT(const int* srcTable, int srcCount, int* dstTable,
                                            int dstCount, int dstFirst, int dstLast) {
+    if (srcTable == nullptr || dstTable == nullptr || srcCount < 1 || dstFirst < 0 ||
+        dstFirst > dstLast || dstLast >= dstCount) {
+        return;
+    }
     if (dstFirst > 0) {
         VectorPrimitives::Set_32s(srcTable[0], dstTable, dstFirst);
     }

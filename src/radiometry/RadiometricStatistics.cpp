@@ -2,6 +2,7 @@
 
 #include <PixelPrimitives/PixelPrimitives.h>
 
+#include "frame/ImageArgs.h"
 #include "frame/Parallel.h"
 #include "frame/Rows.h"
 
@@ -204,6 +205,15 @@ u16 ToSignal(double v, const SignalMap& map) {
     return static_cast<u16>(TruncateToInt64(linear + 0.5));
 }
 
+// The image of a region call: a region without pixels reads nothing and keeps its documented
+// result, so only its position must be sound; any other must lie within a usable image.
+bool ValidRegionCall(const u16* src, int srcStep, int x, int y, int width, int height) {
+    if (width <= 0 || height <= 0) {
+        return src != nullptr && x >= 0 && y >= 0;
+    }
+    return ValidRegion(src, srcStep, x, y, width, height);
+}
+
 }  // namespace
 
 RadiometricStatistics::RadiometricStatistics(const RadiometricStatistics&) {}
@@ -215,6 +225,10 @@ RadiometricStatistics& RadiometricStatistics::operator=(const RadiometricStatist
 void RadiometricStatistics::Calculate(const unsigned short* src, int width, int height, int srcStep,
                                       int y, int x, const float* kelvinTable, int tableLow,
                                       int tableHigh, Statistics& statistics, bool useSignal) {
+    if (!ValidRegionCall(src, srcStep, x, y, width, height) ||
+        (!useSignal && kelvinTable == nullptr)) {
+        return;
+    }
     if (useSignal) {
         CalculateSignal(src, width, height, srcStep, y, x, statistics);
     } else {
@@ -325,6 +339,10 @@ void RadiometricStatistics::CalculateHistogramMinMax(const unsigned short* src, 
                                                      int width, int height, float lowFraction,
                                                      float highFraction, unsigned short& minValue,
                                                      unsigned short& maxValue) {
+    if (!ValidRegionCall(src, srcStep, x, y, width, height) || hist == nullptr ||
+        levels == nullptr) {
+        return;
+    }
     // A histogram that could not be made (an empty region, fewer than two levels) left hist
     // and levels unwritten: nothing of them is read, and both limits keep their start values.
     const bool counted = PixelPrimitives::HistogramEven_16u_C1(RegionStart(src, srcStep, y, x),
@@ -353,6 +371,10 @@ void RadiometricStatistics::CalculateSignalLUT(const int* srcTable, int* dstTabl
     if (dstLast < dstFirst || srcLast < srcFirst) {
         return;
     }
+    // No table, or a range that starts before the table's first entry.
+    if (srcTable == nullptr || dstTable == nullptr || dstFirst < 0 || srcFirst < 0) {
+        return;
+    }
     if (dstLast == dstFirst) {
         dstTable[dstFirst] = srcTable[srcFirst];
         return;
@@ -376,6 +398,10 @@ void RadiometricStatistics::CalculateSignalLUT(const int* srcTable, int* dstTabl
 
 void RadiometricStatistics::FillFromLUT(const unsigned short* src, int srcStep, float* dst,
                                         int dstStep, const float* lut, int width, int height) {
+    if (!ValidImage(src, srcStep, width, height) || !ValidImage(dst, dstStep, width, height) ||
+        lut == nullptr) {
+        return;
+    }
 #pragma omp parallel for schedule(static) if (useParallel)
     for (int r = 0; r < height; ++r) {
         FillRowFromLut(RowAt(src, srcStep, r), RowAt(dst, dstStep, r), lut, width);
@@ -386,6 +412,9 @@ void RadiometricStatistics::OutputToSignal(const float* src, int srcStep, unsign
                                            int dstStep, int width, int height, double outputLow,
                                            double outputHigh, int signalLow, int signalHigh,
                                            double scale) {
+    if (!ValidImage(src, srcStep, width, height) || !ValidImage(dst, dstStep, width, height)) {
+        return;
+    }
     const SignalMap map{outputLow,
                         outputHigh,
                         signalLow,

@@ -152,6 +152,28 @@ TEST(PlateauEqualization, MatchesModelOverFrames) {
     omp_set_num_threads(threads);
 }
 
+// A negative plateau limit clips every bin below zero, so nothing is counted and both
+// families fall back to the linear ramp: the result of linearPercent 100, frame after frame.
+TEST(PlateauEqualization, NegativeLimitFallsBackToTheRamp) {
+    for (Params window : {Params{0.0f, 0.0f}, Params{0.0f, 0.0f, 6000, 9000}}) {
+        PlateauEqualization clipped, ramp;
+        for (int i = 0; i < 2; ++i) {
+            Frame src = RandomFrame(40, 30, 6500 + 100 * i, 8800, 11 + i), got(40, 30),
+                  want(40, 30);
+            for (float limit : {-1.0f, -750.0f, -3e9f}) {
+                window.limit = limit;
+                window.linearPercent = 25.0f;
+                Process(clipped, src, &got, window);
+                window.limit = 1e9f;
+                window.linearPercent = 100.0f;
+                Process(ramp, src, &want, window);
+                EXPECT_EQ(Pixels(got), Pixels(want))
+                    << limit << " frame " << i << " hi " << window.hi;
+            }
+        }
+    }
+}
+
 // The damping goes on from the windowed to the full-range family at one size. Copies carry the
 // damped histogram and the factor, and outlive their source; Reset and a new size take the
 // next frame undamped; a stream of one size allocates nothing.

@@ -141,6 +141,30 @@ TEST(RadiometricStatistics, MatchesReferenceOnRandomRegions) {
     omp_set_num_threads(omp_get_num_procs());
 }
 
+// Tables that cover no signal of the frame, or a single one: a table lying wholly below signal
+// 0 gives every pixel its last entry, reported as above the table; a one-entry table gives
+// every pixel its entry, with the pixel's own status, and finite moments.
+TEST(RadiometricStatistics, DegenerateKelvinTables) {
+    Frame image(9, 7);
+    image.Fill([](int x, int y) { return 4990 + 3 * x + 5 * y; });  // around 5000..5040
+    const int w = 6, h = 4;
+    const Table below{{210.0f, 220.0f, 230.5f}, -12, -10};
+    const Table single{{301.25f}, 5030, 5030};
+    for (const Table* t : {&below, &single}) {
+        const Statistics got = Measure(image, w, h, t), want = Reference(image, w, h, t);
+        const double entry = t->kelvin.back();
+        EXPECT_EQ(Extremes(got), Extremes(want)) << t->low;
+        EXPECT_TRUE(got.min == entry && got.max == entry) << t->low;
+        EXPECT_DOUBLE_EQ(got.sum, entry * w * h);
+        EXPECT_DOUBLE_EQ(got.mean, entry);
+        EXPECT_TRUE(std::isfinite(got.stdDev) && got.stdDev < 1e-4) << got.stdDev;
+    }
+    // The first pixel gives both extremes: above the table, and for the one-entry table below
+    // it (signal 4990 + 3 * kX + 5 * kY).
+    EXPECT_EQ(Measure(image, w, h, &below).minStatus, 5);
+    EXPECT_EQ(Measure(image, w, h, &single).maxStatus, 4);
+}
+
 // No pixels: the start values of the kelvin pass, and a mean of 0 times an infinite
 // reciprocal. A table without entries is measured the same way rather than read outside.
 TEST(RadiometricStatistics, EmptyRegions) {
