@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "frame/ImageArgs.h"
 #include "frame/Rows.h"
 
 namespace Varnik {
@@ -91,7 +92,8 @@ SOLOMA_MULTIVERSION void BlendRow16u(const unsigned short* __restrict src,
 
 void AlphaComposition::BlendImages8u_C3(const unsigned char* src, int srcStep, unsigned char* dst,
                                         int dstStep, int width, int height) {
-    if (width <= 0) {
+    if (!ValidImage(src, srcStep, width, height, 3) ||
+        !ValidImage(dst, dstStep, width, height, 3)) {
         return;
     }
 #pragma omp parallel for schedule(static)
@@ -102,7 +104,8 @@ void AlphaComposition::BlendImages8u_C3(const unsigned char* src, int srcStep, u
 
 void AlphaComposition::BlendImages8u_C4(const unsigned char* src, int srcStep, unsigned char* dst,
                                         int dstStep, int width, int height) {
-    if (width <= 0) {
+    if (!ValidImage(src, srcStep, width, height, 4) ||
+        !ValidImage(dst, dstStep, width, height, 4)) {
         return;
     }
 #pragma omp parallel for schedule(static)
@@ -113,7 +116,7 @@ void AlphaComposition::BlendImages8u_C4(const unsigned char* src, int srcStep, u
 
 void AlphaComposition::BlendImages(const unsigned short* src, int srcStep, unsigned short* dst,
                                    int dstStep, unsigned short key, int width, int height) {
-    if (width <= 0) {
+    if (!ValidImage(src, srcStep, width, height) || !ValidImage(dst, dstStep, width, height)) {
         return;
     }
 #pragma omp parallel for schedule(static)

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "frame/ImageArgs.h"
 #include "frame/Parallel.h"
 #include "frame/Rows.h"
 
@@ -88,11 +89,12 @@ RGBQUAD Blending::BlendRGBQUAD(const RGBQUAD& color1, float weight1, const RGBQU
 void Blending::ColorIRImage(const RGBQUAD* palette, const unsigned char* src, int srcStep,
                             unsigned char* dst, int dstStep, float paletteWeight, float dstWeight,
                             int width, int height) {
-    if (width <= 0) {
-        return;
-    }
     // The index image is passed as bytes; its rows hold consecutive 16-bit values.
     const auto* indices = reinterpret_cast<const unsigned short*>(src);
+    if (palette == nullptr || !ValidImage(indices, srcStep, width, height) ||
+        !ValidImage(dst, dstStep, width, height, 4)) {
+        return;
+    }
     const auto row = StaysInRange(dstWeight, paletteWeight) ? ColorRow<false> : ColorRow<true>;
 #pragma omp parallel for schedule(static) if (useParallel)
     for (int y = 0; y < height; ++y) {

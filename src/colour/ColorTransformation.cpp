@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "frame/ImageArgs.h"
 #include "frame/Parallel.h"
 #include "frame/Rows.h"
 
@@ -81,7 +82,8 @@ ColorTransformation& ColorTransformation::operator=(const ColorTransformation&) 
 
 void ColorTransformation::RGBAToRGB(const unsigned char* src, int srcStep, unsigned char* dst,
                                     int dstStep, int width, int height) {
-    if (width <= 0) {
+    if (!ValidImage(src, srcStep, width, height, 4) ||
+        !ValidImage(dst, dstStep, width, height, 3)) {
         return;
     }
 #pragma omp parallel for schedule(static) if (useParallel)
@@ -92,7 +94,8 @@ void ColorTransformation::RGBAToRGB(const unsigned char* src, int srcStep, unsig
 
 void ColorTransformation::RGBToRGBA(const unsigned char* src, int srcStep, unsigned char* dst,
                                     int dstStep, int width, int height) {
-    if (width <= 0) {
+    if (!ValidImage(src, srcStep, width, height, 3) ||
+        !ValidImage(dst, dstStep, width, height, 4)) {
         return;
     }
 #pragma omp parallel for schedule(static) if (useParallel)
@@ -103,19 +106,31 @@ void ColorTransformation::RGBToRGBA(const unsigned char* src, int srcStep, unsig
 
 void ColorTransformation::RGBToYUV422(const unsigned char* src, int srcStep, unsigned char* dst,
                                       int dstStep, int width, int height) {
+    if (!ValidImage(src, srcStep, width, height, 3) ||
+        !ValidImage(dst, dstStep, width, height, 2)) {
+        return;
+    }
     PixelPrimitives::RGBToYUV422_8u_C3C2R(src, srcStep, dst, dstStep, width, height);
 }
 
 void ColorTransformation::YUV422ToRGB(const unsigned char* src, int srcStep, unsigned char* dst,
                                       int dstStep, int width, int height) {
+    if (!ValidImage(src, srcStep, width, height, 2) ||
+        !ValidImage(dst, dstStep, width, height, 3)) {
+        return;
+    }
     PixelPrimitives::YUV422ToRGB_8u_C2C3R(src, srcStep, dst, dstStep, width, height);
 }
 
 void ColorTransformation::RGBAToYUV422(const unsigned char* src, int srcStep, unsigned char* dst,
                                        int dstStep, int width, int height) {
+    if (!ValidImage(src, srcStep, width, height, 4) ||
+        !ValidImage(dst, dstStep, width, height, 2)) {
+        return;
+    }
     const TemporaryRgb rgb(width, height);
     if (rgb.Data() == nullptr) {
-        return;  // no memory, or an empty region: nothing to convert
+        return;  // no memory: nothing to convert
     }
     RGBAToRGB(src, srcStep, rgb.Data(), rgb.Step(), width, height);
     PixelPrimitives::RGBToYUV422_8u_C3C2R(rgb.Data(), rgb.Step(), dst, dstStep, width, height);
@@ -123,6 +138,10 @@ void ColorTransformation::RGBAToYUV422(const unsigned char* src, int srcStep, un
 
 void ColorTransformation::YUV422ToRGBA(const unsigned char* src, int srcStep, unsigned char* dst,
                                        int dstStep, int width, int height) {
+    if (!ValidImage(src, srcStep, width, height, 2) ||
+        !ValidImage(dst, dstStep, width, height, 4)) {
+        return;
+    }
     const TemporaryRgb rgb(width, height);
     if (rgb.Data() == nullptr) {
         return;

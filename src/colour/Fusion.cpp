@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "frame/ImageArgs.h"
 #include "frame/Parallel.h"
 #include "frame/Rows.h"
 
@@ -109,7 +110,8 @@ Fusion& Fusion::operator=(const Fusion&) {
 void Fusion::ColorIRImage(const unsigned short* __restrict src, int srcStep, int* __restrict dst,
                           int dstStep, const int* __restrict palette, int rangeLow, int rangeHigh,
                           int width, int height) {
-    if (width <= 0) {
+    if (!ValidImage(src, srcStep, width, height) || !ValidImage(dst, dstStep, width, height) ||
+        palette == nullptr) {
         return;
     }
     // The test in unsigned arithmetic: the written values form the wrapping interval from
@@ -133,7 +135,9 @@ void Fusion::CombineIRAndDC(const unsigned char* __restrict src, int srcStep,
                             const float* __restrict luma, int lumaStep,
                             unsigned char* __restrict dst, int dstStep, int width, int height,
                             short marginX, short marginY) {
-    if (width <= 0) {
+    if (!ValidImage(src, srcStep, width, height, 4) ||
+        !ValidImage(luma, lumaStep, width, height, 3) ||
+        !ValidImage(dst, dstStep, width, height, 4)) {
         return;
     }
     // Fused: marginX < x < width - marginX and marginY < y < height - marginY, or everything

@@ -1,5 +1,6 @@
 #include <Varnik/Soloma/ImageProcessing/Palettes.h>
 
+#include "frame/ImageArgs.h"
 #include "frame/Parallel.h"
 #include "frame/Rows.h"
 
@@ -150,7 +151,7 @@ bool Palettes::FromName(const char* name, Kind* kind) {
 
 void Palettes::Apply(const unsigned short* src, int srcStep, Kind kind, int low, int high,
                      unsigned char* dst, int dstStep, int width, int height) {
-    if (src == nullptr || dst == nullptr || width < 1 || height < 1) {
+    if (!ValidImage(src, srcStep, width, height) || !ValidImage(dst, dstStep, width, height, 4)) {
         return;
     }
     const RGBQUAD* table = Table(kind);
@@ -172,7 +173,7 @@ void Palettes::DisplayRange(const unsigned short* src, int srcStep, int width, i
                             int* high) {
     int lowValue = 0;
     int highValue = kLastEntry;
-    if (src != nullptr && width >= 1 && height >= 1) {
+    if (ValidImage(src, srcStep, width, height)) {
         // Two passes, exact: the high bytes find the 256-value bins that hold the two ranks,
         // then the low bytes of those bins' pixels find the values.
         std::int64_t coarse[256] = {};

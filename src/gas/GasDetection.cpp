@@ -12,6 +12,7 @@
 #include <limits>
 #include <new>
 
+#include "frame/ImageArgs.h"
 #include "frame/Rows.h"
 #include "gas/ColorizeGasImage.h"
 #include "gas/EdgeWeighting.h"
@@ -385,14 +386,20 @@ void GasDetection::MaxFFT2(const float* src, int srcStep, float* dst, int dstSte
 void GasDetection::Run(const unsigned short* src, int srcStep, const unsigned short* ref,
                        int refStep, unsigned char* colorImage, int colorStep, unsigned char* dst,
                        int dstStep, int width, int height) {
-    if (src == nullptr || ref == nullptr || colorImage == nullptr || dst == nullptr || width <= 0 ||
-        height <= 0) {
+    if (!ValidImage(src, srcStep, width, height) || !ValidImage(ref, refStep, width, height) ||
+        !ValidImage(colorImage, colorStep, width, height, 4) ||
+        !ValidImage(dst, dstStep, width, height, 4)) {
         return;
     }
-    if (!CanProcess(width, height) || !Init(width, height)) {
+    if (!CanProcess(width, height)) {
         // Nothing can be measured: the colour image with no detection.
         ColorizeGasImage(colorImage, colorStep, nullptr, 0, _colorizationMethod, kGain, dst,
                          dstStep, width, height);
+        return;
+    }
+    if (!Init(width, height)) {
+        // Short of memory: no output, and nothing half-built for the next call.
+        Cleanup();
         return;
     }
     float* a = _current.Get();
@@ -403,9 +410,10 @@ void GasDetection::Run(const unsigned short* src, int srcStep, const unsigned sh
     const int dStep = _difference.Pitch();
     PixelPrimitives::Convert_16u32f_C1(ref, refStep, b, bStep, width, height);
     PixelPrimitives::Convert_16u32f_C1(src, srcStep, a, aStep, width, height);
-    if (_stabilizer) {
-        // The reference moves to line up with the current frame.
-        _stabilizer->Run(a, aStep, b, bStep, width, height);
+    // The reference moves to line up with the current frame; a stabiliser short of memory
+    // leaves the call without output.
+    if (_stabilizer && !_stabilizer->AlignInPlace(a, aStep, b, bStep, width, height)) {
+        return;
     }
 
     const int hw = _halfWindow;

@@ -50,7 +50,11 @@ public:
     bool Init(const float* xMap, int xMapStep, const float* yMap, int yMapStep, int width,
               int height, int gridWidth, int gridHeight);
     void Release();
-    explicit operator bool() const { return static_cast<bool>(_columnWeights); }
+    // True when every table is held (a copy may have lost one).
+    explicit operator bool() const {
+        return _columnLeft && _columnRight && _columnWeights && _rowTop && _rowBottom &&
+               _rowWeights && _blendedRows;
+    }
 
     // dst (width x height) from grid (gridWidth x gridHeight).
     void Run(const float* grid, int gridStep, float* dst, int dstStep);

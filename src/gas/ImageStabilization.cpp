@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <type_traits>
 
+#include "frame/ImageArgs.h"
 #include "frame/Parallel.h"
 #include "frame/Rows.h"
 
@@ -112,6 +113,20 @@ void CopyImage(const unsigned short* src, int srcStep, unsigned short* dst, int 
 
 void CopyImage(const float* src, int srcStep, float* dst, int dstStep, int width, int height) {
     PixelPrimitives::Copy_32f_C1(src, srcStep, dst, dstStep, width, height);
+}
+
+// The 16-bit shift is the move that brings src onto ref; the float shift is reported with the
+// opposite sign, so its move is the negation. The resize moves content by +offset.
+void ApplyShift(const unsigned short* src, int srcStep, unsigned short* dst, int dstStep, int width,
+                int height, int dx, int dy) {
+    GeometricTransforms::Resize_16u_C1(src, srcStep, width, height, dst, dstStep, width, height,
+                                       1.0f, dx, dy, false);
+}
+
+void ApplyShift(const float* src, int srcStep, float* dst, int dstStep, int width, int height,
+                int dx, int dy) {
+    GeometricTransforms::Resize_32f_C1(src, srcStep, width, height, dst, dstStep, width, height,
+                                       1.0f, -dx, -dy, false);
 }
 
 int BandCount(int height) {
@@ -389,21 +404,19 @@ bool ImageStabilization::Estimate(const float* ref, int refStep, const float* sr
     return true;
 }
 
-// The 16-bit shift is the move that brings src onto ref; the float shift is reported with the
-// opposite sign, so its move is the negation. The resize moves content by +offset.
 void ImageStabilization::Run(const unsigned short* ref, int refStep, const unsigned short* src,
                              int srcStep, unsigned short* dst, int dstStep, int width, int height) {
-    if (EstimateRegion(ref, refStep, src, srcStep, width, height)) {
-        GeometricTransforms::Resize_16u_C1(src, srcStep, width, height, dst, dstStep, width, height,
-                                           1.0f, _dx, _dy, false);
+    if (ValidImage(dst, dstStep, width, height) &&
+        EstimateRegion(ref, refStep, src, srcStep, width, height)) {
+        ApplyShift(src, srcStep, dst, dstStep, width, height, _dx, _dy);
     }
 }
 
 void ImageStabilization::Run(const float* ref, int refStep, const float* src, int srcStep,
                              float* dst, int dstStep, int width, int height) {
-    if (EstimateRegion(ref, refStep, src, srcStep, width, height)) {
-        GeometricTransforms::Resize_32f_C1(src, srcStep, width, height, dst, dstStep, width, height,
-                                           1.0f, -_dx, -_dy, false);
+    if (ValidImage(dst, dstStep, width, height) &&
+        EstimateRegion(ref, refStep, src, srcStep, width, height)) {
+        ApplyShift(src, srcStep, dst, dstStep, width, height, _dx, _dy);
     }
 }
 
@@ -414,48 +427,59 @@ void ImageStabilization::Run(const unsigned short* ref, int refStep, unsigned sh
 
 void ImageStabilization::Run(const float* ref, int refStep, float* srcDst, int srcDstStep,
                              int width, int height) {
-    RunInPlace(ref, refStep, srcDst, srcDstStep, width, height, _inPlace32f);
+    AlignInPlace(ref, refStep, srcDst, srcDstStep, width, height);
+}
+
+bool ImageStabilization::AlignInPlace(const float* ref, int refStep, float* srcDst, int srcDstStep,
+                                      int width, int height) {
+    return RunInPlace(ref, refStep, srcDst, srcDstStep, width, height, _inPlace32f);
 }
 
 void ImageStabilization::Run(const unsigned short* ref, int refStep, unsigned short* src,
                              int srcStep, int width, int height, int& dx, int& dy) {
-    EstimateRegion(ref, refStep, src, srcStep, width, height);
-    dx = _dx;
-    dy = _dy;
+    if (EstimateRegion(ref, refStep, src, srcStep, width, height)) {
+        dx = _dx;
+        dy = _dy;
+    }
 }
 
 void ImageStabilization::Run(const float* ref, int refStep, float* src, int srcStep, int width,
                              int height, int& dx, int& dy) {
-    EstimateRegion(ref, refStep, src, srcStep, width, height);
-    dx = _dx;
-    dy = _dy;
+    if (EstimateRegion(ref, refStep, src, srcStep, width, height)) {
+        dx = _dx;
+        dy = _dy;
+    }
 }
 
 template <typename T>
 bool ImageStabilization::EstimateRegion(const T* ref, int refStep, const T* src, int srcStep,
                                         int width, int height) {
-    if (width <= 0 || height <= 0) {
-        _dx = _dy = 0;
+    // A rejected call keeps the shifts of the last one.
+    if (!ValidImage(ref, refStep, width, height) || !ValidImage(src, srcStep, width, height)) {
         return false;
     }
     return Estimate(ref, refStep, src, srcStep, width, height);
 }
 
 template <typename T>
-void ImageStabilization::RunInPlace(const T* ref, int refStep, T* srcDst, int srcDstStep, int width,
+bool ImageStabilization::RunInPlace(const T* ref, int refStep, T* srcDst, int srcDstStep, int width,
                                     int height, detail::ImageBuffer<T>& copy) {
-    if (width <= 0 || height <= 0) {
-        _dx = _dy = 0;
-        return;
+    if (!ValidImage(ref, refStep, width, height) ||
+        !ValidImage(srcDst, srcDstStep, width, height)) {
+        return false;
     }
     // Sized after Init, whose change of size releases every buffer.
     Init(width, height, std::is_integral_v<T>);
     copy.AllocateIfAbsent(width, height);
     if (!copy) {
-        return;
+        return false;
     }
     CopyImage(srcDst, srcDstStep, copy.Get(), copy.Pitch(), width, height);
-    Run(ref, refStep, copy.Get(), copy.Pitch(), srcDst, srcDstStep, width, height);
+    if (!EstimateRegion(ref, refStep, copy.Get(), copy.Pitch(), width, height)) {
+        return false;
+    }
+    ApplyShift(copy.Get(), copy.Pitch(), srcDst, srcDstStep, width, height, _dx, _dy);
+    return true;
 }
 
 }  // namespace ImageProcessing

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "frame/ImageArgs.h"
 #include "frame/Rows.h"
 
 namespace Varnik {
@@ -108,7 +109,8 @@ bool MagicWand::CreateNewRegion(const unsigned short* src, int srcStep, unsigned
                                 int height) {
     // A seed outside the region would be read outside the caller's image: such a call, and a
     // region of no pixels, changes nothing.
-    if (width <= 0 || height <= 0 || seedX < 0 || seedX >= width || seedY < 0 || seedY >= height) {
+    if (!ValidImage(src, srcStep, width, height) || !ValidImage(mask, maskStep, width, height) ||
+        seedX < 0 || seedX >= width || seedY < 0 || seedY >= height) {
         return false;
     }
     Init(width, height);

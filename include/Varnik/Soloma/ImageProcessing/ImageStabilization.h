@@ -53,6 +53,10 @@ public:
 private:
     // Lets the tests read the edge projections of the last estimate.
     friend struct ImageStabilizationProbe;
+    // The gas detectors align their reference through AlignInPlace, which tells them when it
+    // could not.
+    friend class GasDetection;
+    friend class GasDetectionDifference;
 
     // Brings the buffers to width x height: a change of size releases them all, then every
     // absent buffer is allocated (the conversion image only when asked for).
@@ -77,9 +81,13 @@ private:
     bool EstimateRegion(const T* ref, int refStep, const T* src, int srcStep, int width,
                         int height);
     // The in-place overloads: the frame goes through `copy` as the source.
+    // Both return false, having written nothing, when the call is rejected or a buffer could
+    // not be allocated.
     template <typename T>
-    void RunInPlace(const T* ref, int refStep, T* srcDst, int srcDstStep, int width, int height,
+    bool RunInPlace(const T* ref, int refStep, T* srcDst, int srcDstStep, int width, int height,
                     detail::ImageBuffer<T>& copy);
+    bool AlignInPlace(const float* ref, int refStep, float* srcDst, int srcDstStep, int width,
+                      int height);
     // Chooses the team for this call and sizes the per-thread scratch for it; then checks
     // that every buffer the estimate needs is held.
     bool PrepareTeam(bool withConversion);
