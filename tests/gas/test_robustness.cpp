@@ -1,2 +1,157 @@
+#include <Varnik/Soloma/ImageProcessing/GasDetection.h>
+#include <Varnik/Soloma/ImageProcessing/GasDetectionDifference.h>
+#include <Varnik/Soloma/ImageProcessing/ImageStabilization.h>
+
 #include <gtest/gtest.h>
-TEST(Placeholder, Empty) {}
+
+#include <memory>
+#include <vector>
+
+#include "HostileCalls.h"
+#include "TestImage.h"
+
+namespace Varnik::Soloma::ImageProcessing {
+namespace {
+
+using u16 = unsigned short;
+using Bytes = TestImage<unsigned char>;
+
+template <typename Detector>
+void RunDetector(Detector& d, const std::vector<ImageArg>& a, int w, int h) {
+    d.Run(a[0].As<u16>(), a[0].step, a[1].As<u16>(), a[1].step, a[2].data, a[2].step, a[3].data,
+          a[3].step, w, h);
+}
+
+TEST(GasRobustness, BadArgumentsReadAndWriteNothing) {
+    GasDetection spectral;
+    ExpectBadArgumentsIgnored("GasDetection", {2, 2, 4, 4},
+                              [&](const Args& a, int w, int h) { RunDetector(spectral, a, w, h); });
+    GasDetectionDifference difference;
+    ExpectBadArgumentsIgnored(
+        "GasDetectionDifference", {2, 2, 4, 4},
+        [&](const Args& a, int w, int h) { RunDetector(difference, a, w, h); });
+
+    ImageStabilization s;
+    ExpectBadArgumentsIgnored("Stabilization 16u", {2, 2, 2}, [&](const Args& a, int w, int h) {
+        s.Run(a[0].As<u16>(), a[0].step, a[1].As<u16>(), a[1].step, a[2].As<u16>(), a[2].step, w,
+              h);
+    });
+    ExpectBadArgumentsIgnored("Stabilization 32f", {4, 4, 4}, [&](const Args& a, int w, int h) {
+        s.Run(a[0].As<float>(), a[0].step, a[1].As<float>(), a[1].step, a[2].As<float>(), a[2].step,
+              w, h);
+    });
+    ExpectBadArgumentsIgnored(
+        "Stabilization 16u in place", {2, 2},
+        [&](const Args& a, int w, int h) {
+            s.Run(a[0].As<u16>(), a[0].step, a[1].As<u16>(), a[1].step, w, h);
+        },
+        false);
+    ExpectBadArgumentsIgnored(
+        "Stabilization 32f in place", {4, 4},
+        [&](const Args& a, int w, int h) {
+            s.Run(a[0].As<float>(), a[0].step, a[1].As<float>(), a[1].step, w, h);
+        },
+        false);
+    // (A small frame has no room for a shift: in place, it is written back as it was.)
+    // The estimate-only forms: the shifts given back and kept stay as they were.
+    int dx = 0, dy = 0;
+    auto shiftsKept = [&] { return dx == 99 && dy == 99 && s.GetDx() == 0 && s.GetDy() == 0; };
+    ExpectBadArgumentsIgnored(
+        "Stabilization 16u estimate", {2, 2},
+        [&](const Args& a, int w, int h) {
+            dx = dy = 99;
+            s.Run(a[0].As<u16>(), a[0].step, a[1].As<u16>(), a[1].step, w, h, dx, dy);
+        },
+        false, shiftsKept);
+    ExpectBadArgumentsIgnored(
+        "Stabilization 32f estimate", {4, 4},
+        [&](const Args& a, int w, int h) {
+            dx = dy = 99;
+            s.Run(a[0].As<float>(), a[0].step, a[1].As<float>(), a[1].step, w, h, dx, dy);
+        },
+        false, shiftsKept);
+}
+
+// A textured scene and the same scene moved, so that the stabiliser has edges to follow.
+TestImage<u16> Scene(int width, int height, int shift) {
+    TestImage<u16> frame(width, height);
+    frame.Fill([&](int x, int y) {
+        const int u = x + shift, v = y - shift;
+        return 3000 + ((u / 7 + v / 5) % 3) * 900 + (u * v) % 37;
+    });
+    return frame;
+}
+
+// Each allocation of a Run fails in turn (the stabiliser's included): the output keeps its
+// content, or is the right one when the failure struck the constructor, and the next Run gives
+// a fresh detector's result.
+template <typename Detector>
+void CheckDetector(const char* name) {
+    const int w = 96, h = 80;
+    const TestImage<u16> src = Scene(w, h, 3), ref = Scene(w, h, 0);
+    Bytes colour(4 * w, h), want(4 * w, h);
+    colour.Fill([](int x, int y) { return (x * 3 + y) % 256; });
+    auto run = [&](Detector& d, Bytes& out) {
+        d.Run(src.Data(), src.Pitch(), ref.Data(), ref.Pitch(), colour.Data(), colour.Pitch(),
+              out.Data(), out.Pitch(), w, h);
+    };
+    Detector fresh;
+    run(fresh, want);
+    std::unique_ptr<Detector> d;
+    Bytes out(4 * w, h);
+    int untouchedRuns = 0;
+    const int allocations = ForEachFailedAllocation(
+        [&] {
+            out = Bytes(4 * w, h);
+            d = std::make_unique<Detector>();
+            run(*d, out);
+        },
+        [&](int k) {
+            untouchedRuns += out.Untouched();
+            EXPECT_TRUE(out.Untouched() || Pixels(out) == Pixels(want)) << name << " " << k;
+            run(*d, out);
+            EXPECT_EQ(Pixels(out), Pixels(want)) << name << " " << k;
+        });
+    EXPECT_GT(allocations, 5) << name;
+    EXPECT_GT(untouchedRuns, 5) << name;
+}
+
+TEST(GasRobustness, FailedAllocationsWriteNothingAndLeaveDetectorsUsable) {
+    CheckDetector<GasDetection>("GasDetection");
+    CheckDetector<GasDetectionDifference>("GasDetectionDifference");
+}
+
+TEST(GasRobustness, StabilizerSurvivesFailedAllocations) {
+    const int w = 100, h = 90;
+    const TestImage<u16> src = Scene(w, h, 4), ref = Scene(w, h, 0);
+    TestImage<u16> want(w, h), out(w, h);
+    ImageStabilization fresh;
+    fresh.Run(ref.Data(), ref.Pitch(), src.Data(), src.Pitch(), want.Data(), want.Pitch(), w, h);
+    ASSERT_NE(fresh.GetDx(), 0);
+    std::unique_ptr<ImageStabilization> s;
+    const int allocations = ForEachFailedAllocation(
+        [&] {
+            out = TestImage<u16>(w, h);
+            s = std::make_unique<ImageStabilization>();
+            s->Run(ref.Data(), ref.Pitch(), src.Data(), src.Pitch(), out.Data(), out.Pitch(), w, h);
+        },
+        [&](int k) {
+            EXPECT_TRUE(out.Untouched()) << k;
+            s->Run(ref.Data(), ref.Pitch(), src.Data(), src.Pitch(), out.Data(), out.Pitch(), w, h);
+            EXPECT_EQ(Pixels(out), Pixels(want)) << k;
+        });
+    EXPECT_GT(allocations, 5);
+    // A copy that could not duplicate every buffer fills the gaps on its next Run.
+    ForEachFailedAllocation(
+        [&] {
+            ImageStabilization copy(fresh);
+            TestImage<u16> dst(w, h);
+            copy.Run(ref.Data(), ref.Pitch(), src.Data(), src.Pitch(), dst.Data(), dst.Pitch(), w,
+                     h);
+            EXPECT_EQ(Pixels(dst), Pixels(want));
+        },
+        [](int) {});
+}
+
+}  // namespace
+}  // namespace Varnik::Soloma::ImageProcessing

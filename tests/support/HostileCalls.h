@@ -23,6 +23,7 @@ struct ImageArg {
 };
 
 // Calls one entry point with the images, in order, and the width and height.
+using Args = std::vector<ImageArg>;
 using EntryCall = std::function<void(const std::vector<ImageArg>&, int width, int height)>;
 
 // Calls an entry point first with sound images of 24 x 20 pixels (one per entry of
@@ -30,10 +31,12 @@ using EntryCall = std::function<void(const std::vector<ImageArg>&, int width, in
 // the sanitizer sees any read beyond it), expecting it to write something when `writes`; then
 // with each bad variant: one image null, one pitch a byte short of its row, a width or height
 // of 0 or -1, rows too long for an int, and a span of rows too long for one. Every bad variant
-// must leave every byte of every image as it was.
+// must leave every byte of every image as it was, and outputsUntouched() true for outputs
+// other than images (set up by the call itself).
 inline void ExpectBadArgumentsIgnored(const std::string& name,
                                       const std::vector<int>& bytesPerPixel, const EntryCall& call,
-                                      bool writes = true) {
+                                      bool writes = true,
+                                      const std::function<bool()>& outputsUntouched = {}) {
     const int width = 24, height = 20;
     std::mt19937 rng(7);
     std::vector<std::vector<unsigned char>> blocks;
@@ -50,6 +53,9 @@ inline void ExpectBadArgumentsIgnored(const std::string& name,
     auto expectUntouched = [&](const std::string& variant) {
         for (std::size_t i = 0; i < blocks.size(); ++i) {
             EXPECT_TRUE(blocks[i] == pristine[i]) << name << ": " << variant << ", image " << i;
+        }
+        if (outputsUntouched) {
+            EXPECT_TRUE(outputsUntouched()) << name << ": " << variant;
         }
     };
 
