@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build needs. With --bench, also those of the benchmarks.
+# Installs the Debian packages the build needs. With --bench, also those of the benchmarks;
+# with --fuzz, clang and its fuzzer and OpenMP runtimes for the fuzz targets.
 set -euo pipefail
 
 packages=(cmake g++ make pkg-config libpng-dev libgtest-dev libkissfft-dev libhwy-dev
     pybind11-dev python3-dev python3-numpy python3-pytest)
 if [[ "${1:-}" == "--bench" ]]; then
     packages+=(libbenchmark-dev libopencv-dev python3)
+fi
+if [[ "${1:-}" == "--fuzz" ]]; then
+    packages+=(clang-14 libclang-rt-14-dev libomp-14-dev)
 fi
 
 missing=()

@@ -34,3 +34,4 @@ cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DSOLOMA_SANITIZE=ON >/dev/nul
 cmake --build build/asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir build/asan --output-on-failure -j"$jobs"
+bash scripts/fuzz.sh 180  # a short fuzzing pass, about three minutes

@@ -284,12 +284,13 @@ void DDE::Init(int kernelSize, float sigma) {
     Cleanup();
     _kernelSize = kernelSize;
     _sigma = sigma;
-    _radius = (kernelSize - 1) / 2;
+    _radius = 0;
     // Without a table Create does nothing: a size below 1 has no window, and a larger one than
     // this would overflow the table's int length.
     if (kernelSize < 1 || kernelSize > kMaxKernelSize) {
         return;
     }
+    _radius = (kernelSize - 1) / 2;
     _kernel.Allocate(kernelSize * kernelSize);
     if (_kernel) {
         BuildWeights(_kernel.Get(), kernelSize, sigma);

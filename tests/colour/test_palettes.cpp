@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <random>
+#include <type_traits>
 #include <vector>
 
 #include "TestImage.h"
@@ -71,7 +73,13 @@ TEST(Palettes, EndsColoursAndReservedByte) {
     }
     // The rainbow passes green halfway.
     EXPECT_TRUE(ColourOf(Palettes::Table(Palettes::Rainbow)[32767]) == (Rgb{0, 255, 0}));
-    EXPECT_EQ(Palettes::Table(static_cast<Palettes::Kind>(7)), Palettes::Table(Palettes::Grey));
+    // Every int is a valid kind: hosts pass stored or computed numbers.
+    static_assert(std::is_same_v<std::underlying_type_t<Palettes::Kind>, int>);
+    for (int outside : {3, 7, 60, -1, INT_MIN, INT_MAX}) {
+        const volatile int held = outside;  // not folded away: the kind is loaded as any int
+        EXPECT_EQ(Palettes::Table(static_cast<Palettes::Kind>(held)),
+                  Palettes::Table(Palettes::Grey));
+    }
 }
 
 // Grey is the exact rounded ramp; grey and iron brighten all along (sampled every 1024

@@ -6,6 +6,7 @@
 #include <omp.h>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <memory>
 #include <random>
@@ -160,8 +161,8 @@ TEST(DDE, NeutralSettingsAndUnsafeInputs) {
     Frame flat(17, 6), dst(37, 21);
     flat.Fill([](int, int) { return 4321; });
     EXPECT_EQ(Enhance(three, flat, 5.0f, -3.0f), Pixels(flat));
-    DDE none, zero(0, 1.0f), huge(50000, 1.0f);
-    for (DDE* dde : {&none, &zero, &huge}) {
+    DDE none, zero(0, 1.0f), huge(50000, 1.0f), lowest(INT_MIN, 1.0f);
+    for (DDE* dde : {&none, &zero, &huge, &lowest}) {
         dde->Create(src.Data(), src.Pitch(), dst.Data(), dst.Pitch(), 1.0f, 1.0f, 37, 21);
     }
     three.Create(src.Data(), src.Pitch(), dst.Data(), dst.Pitch(), 1.0f, 1.0f, 0, 21);

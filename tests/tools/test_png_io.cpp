@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <png.h>
+#include <zlib.h>
 
 #include <random>
 #include <vector>
@@ -31,6 +32,22 @@ std::vector<unsigned short> ReadWithLibpng(const std::string& path) {
     std::vector<unsigned short> samples(PNG_IMAGE_SIZE(image) / 2);
     EXPECT_TRUE(png_image_finish_read(&image, nullptr, samples.data(), 0, nullptr));
     return samples;
+}
+
+// Rewrites the width and height in the header of a PNG file, with the header's checksum, so
+// that libpng accepts the header and only finds the pixel data short.
+void ClaimSize(const std::filesystem::path& path, unsigned width, unsigned height) {
+    std::string bytes = ReadBytes(path);
+    auto* header = reinterpret_cast<unsigned char*>(&bytes[12]);  // "IHDR" and its 13 bytes
+    for (int i = 0; i < 4; ++i) {
+        header[4 + i] = static_cast<unsigned char>(width >> (24 - 8 * i));
+        header[8 + i] = static_cast<unsigned char>(height >> (24 - 8 * i));
+    }
+    const auto crc = static_cast<unsigned>(crc32(0, header, 17));
+    for (int i = 0; i < 4; ++i) {
+        header[17 + i] = static_cast<unsigned char>(crc >> (24 - 8 * i));
+    }
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
 }  // namespace
@@ -79,4 +96,24 @@ TEST(PngIo, FailuresNameTheFileAndLeaveNothingBehind) {
     EXPECT_FALSE(
         WriteGray16Png((dir / "bad.png").string(), {4, 5, Pattern16(4, 4).pixels}, &error));
     EXPECT_FALSE(std::filesystem::exists(dir / "bad.png"));
+}
+
+// A small file whose header claims a huge image is refused before any pixel memory is taken.
+TEST(PngIo, HeaderClaimingMoreThanTheFileHoldsIsRefused) {
+    const auto dir = MakeScratchDir();
+    std::string error;
+    const auto gray = dir / "gray16.png", colour = dir / "rgba.png";
+    ASSERT_TRUE(WriteGray16Png(gray.string(), Pattern16(4, 2), &error));
+    ASSERT_TRUE(WritePng8(colour.string(), {2, 2, 4, std::vector<unsigned char>(16, 7)}, &error));
+    ClaimSize(gray, 1000000, 1000000);
+    ClaimSize(colour, 20000, 20000);
+
+    Gray16Image image = Pattern16(2, 2);
+    EXPECT_FALSE(ReadGray16Png(gray.string(), &image, &error));
+    EXPECT_NE(error.find("claims 1000000 x 1000000 pixels"), std::string::npos) << error;
+    EXPECT_EQ(image.pixels, Pattern16(2, 2).pixels);
+    Image8 picture;
+    EXPECT_FALSE(ReadPng8(colour.string(), &picture, &error));
+    EXPECT_NE(error.find("claims 20000 x 20000 pixels"), std::string::npos) << error;
+    EXPECT_TRUE(picture.pixels.empty());
 }

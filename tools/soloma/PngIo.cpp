@@ -154,6 +154,26 @@ bool WriteRows(WriteState& state, std::FILE* file, const Layout& layout, int col
     return true;
 }
 
+// The most bytes of pixels a file can deliver per byte it holds: zlib inflates at most 1032
+// times, and expanding 1-bit palette indices to 8-bit RGBA multiplies by 32. A header that
+// claims more is not believed, so that a small file cannot make the reader allocate gigabytes
+// before libpng finds the data missing.
+constexpr double kMostPixelBytesPerFileByte = 1032.0 * 32.0;
+
+// The size of a file that can seek; -1 for others (pipes), whose headers are then believed.
+long FileBytes(std::FILE* file) {
+    if (std::fseek(file, 0, SEEK_END) != 0) {
+        return -1;
+    }
+    const long bytes = std::ftell(file);
+    return std::fseek(file, 0, SEEK_SET) == 0 ? bytes : -1;
+}
+
+bool Believable(const Layout& layout, long fileBytes) {
+    return fileBytes < 0 || static_cast<double>(layout.rowBytes) * layout.height <=
+                                kMostPixelBytesPerFileByte * static_cast<double>(fileBytes);
+}
+
 // Opens the file, checks the signature and reads the header. The 8-byte signature is checked
 // here so that a file of another kind gets a plain message instead of a libpng one.
 bool OpenForReading(const std::string& path, ReadState& state, FilePointer* file,
@@ -163,6 +183,7 @@ bool OpenForReading(const std::string& path, ReadState& state, FilePointer* file
         *error = "cannot open " + Quoted(path) + ": " + std::strerror(errno);
         return false;
     }
+    const long fileBytes = FileBytes(file->get());
     png_byte signature[8] = {};
     if (std::fread(signature, 1, sizeof signature, file->get()) != sizeof signature ||
         png_sig_cmp(signature, 0, sizeof signature) != 0) {
@@ -175,6 +196,12 @@ bool OpenForReading(const std::string& path, ReadState& state, FilePointer* file
     }
     if (!ReadLayout(state, file->get(), expandTo8Bits, layout)) {
         *error = "cannot read " + Quoted(path) + ": " + state.sink.message;
+        return false;
+    }
+    if (!Believable(*layout, fileBytes)) {
+        *error = "cannot read " + Quoted(path) + ": it claims " + std::to_string(layout->width) +
+                 " x " + std::to_string(layout->height) + " pixels, more than its " +
+                 std::to_string(fileBytes) + " bytes can hold";
         return false;
     }
     return true;

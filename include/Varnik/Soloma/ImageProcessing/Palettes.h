@@ -18,7 +18,8 @@ namespace ImageProcessing {
 // Every entry has the reserved byte 255.
 class SOLOMA_IMAGEPROCESSING_API Palettes {
 public:
-    enum Kind { Grey = 0, Iron = 1, Rainbow = 2 };
+    // Held as an int, so that any int value is a valid Kind for the calls below.
+    enum Kind : int { Grey = 0, Iron = 1, Rainbow = 2 };
 
     // The 65536 entries of a palette; a kind outside the enumeration gives Grey.
     static const RGBQUAD* Table(Kind kind);
