@@ -40,6 +40,19 @@ int TruncateLimit(float limit) {
     return static_cast<int>(limit);
 }
 
+// The levels HistogramEven_16u_C1 lays from lower to upper: step = span / bins, and the
+// remainder widens the first bins by one each, so level i = lower + i * step + min(i, extra).
+// The full-range mapping needs only these, not a counting pass over the frame.
+void EvenLevels(int* levels, int numLevels, int lower, int upper) {
+    const long long bins = numLevels - 1;
+    const long long span = static_cast<long long>(upper) - lower;
+    const long long step = span / bins;
+    const long long extra = std::max(span % bins, 0LL);
+    for (int i = 0; i < numLevels; ++i) {
+        levels[i] = static_cast<int>(lower + i * step + std::min<long long>(i, extra));
+    }
+}
+
 }  // namespace
 
 PlateauEqualization::PlateauEqualization(int numBins)
@@ -137,9 +150,8 @@ bool PlateauEqualization::PerformPlateauHistogramEq(const unsigned short* src, i
     VectorPrimitives::Convert_32f32s(cumulative, values, 1, 0);
     VectorPrimitives::Convert_32f32s(cumulative, values + 1, n, 0);
     VectorPrimitives::MulC_32s_I(values, kReduction, n + 1, 0);
-    // Only the levels are wanted here: n + 1 boundaries spread over the whole 16-bit range.
-    PixelPrimitives::HistogramEven_16u_C1(src, srcStep, width, height, _clippedHistogram.Get(),
-                                          _levels.Get(), n + 1, 0, 65535);
+    // n + 1 boundaries spread over the whole 16-bit range, as the histogram would lay them.
+    EvenLevels(_levels.Get(), n + 1, 0, 65535);
     return true;
 }
 
