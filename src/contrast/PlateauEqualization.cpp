@@ -20,11 +20,6 @@ constexpr u16 kReduction = 16;
 constexpr int kMinBins = 2;
 constexpr int kMaxBins = 65536;
 
-// Iterations a thread takes at a time in the ordered running sum. The additions are serial
-// whatever the team, so every hand-over between threads is pure cost, and a costly one when
-// the next thread is not running: with the default 4096 bins the loop is one chunk.
-constexpr int kSumChunk = 4096;
-
 // The plateau limit truncated toward zero; out-of-range values saturate and NaN counts
 // nothing, where a plain cast would be undefined.
 int TruncateLimit(float limit) {
@@ -222,11 +217,9 @@ void PlateauEqualization::CalculateCumulativeSum(const int* histogram, int plate
         return;
     }
     cumulative[0] = static_cast<float>(std::min(histogram[0], plateauLimit));
-    // The sums are formed one after the other in index order, so any team gives the serial
-    // result.
-#pragma omp parallel for ordered schedule(dynamic, kSumChunk)
+    // Each sum waits for the one before it, and there are at most 65536: a team of threads
+    // could only add the cost of starting it, which on a busy machine is milliseconds.
     for (int k = 1; k < numBins; ++k) {
-#pragma omp ordered
         cumulative[k] =
             static_cast<float>(std::min(histogram[k], plateauLimit)) + cumulative[k - 1];
     }
@@ -239,11 +232,9 @@ void PlateauEqualization::CalculateCumulativeSum(const int* histogram, int* clip
     }
     clipped[0] = std::min(histogram[0], plateauLimit);
     cumulative[0] = static_cast<float>(clipped[0]);
-    // Clipping runs in parallel; only the additions wait for their turn.
-#pragma omp parallel for ordered schedule(dynamic, kSumChunk)
+    // In the calling thread, as above.
     for (int k = 1; k < numBins; ++k) {
         clipped[k] = std::min(histogram[k], plateauLimit);
-#pragma omp ordered
         cumulative[k] = static_cast<float>(clipped[k]) + cumulative[k - 1];
     }
 }
