@@ -64,6 +64,6 @@ void RegisterFastDdeBenchmarks(const BenchInput& input) {
     AddNote("cv_fastdde_composite",
             "minMaxLoc, convertTo 32F, blur 3x3 and 7x7 (BORDER_REPLICATE), subtract, "
             "addWeighted (0.5 * x + g * detail + 0.25 * (min + max)), convertTo 16U; g = 2");
-    AddRatio("FastDDE / OpenCV composite", "FastDDE_Create", {"cv_fastdde_composite"}, 0.35);
+    AddRatio("FastDDE / OpenCV composite", "FastDDE_Create", {"cv_fastdde_composite"}, 0.15);
 #endif
 }

@@ -77,9 +77,10 @@ struct WindowPart {
 // Calls addTaps(part) for every part of the window around row y for the tile of `blocks`
 // columns from x0, in the window's order.
 template <typename T, typename AddTaps>
-inline void ForEachWindowPart(const T* image, int step, int width, int height, int y, int x0,
-                              int blocks, const float* kernel, int radius, float* scratch,
-                              AddTaps addTaps) {
+[[gnu::always_inline]] inline void ForEachWindowPart(const T* image, int step, int width,
+                                                     int height, int y, int x0, int blocks,
+                                                     const float* kernel, int radius,
+                                                     float* scratch, AddTaps addTaps) {
     WindowPart part;
     part.side = 2 * radius + 1;
     // Whole window rows when one fits the scratch block, otherwise one row in pieces.
@@ -116,9 +117,14 @@ inline float FromBits(std::int32_t b) {
 
 // The bilateral taps of a window part for the block of pixels from i0, whose own values are
 // centre[i0 ...]. The range weight is a triangle, 1 at equal values and 0 from threshold on.
-inline void AddBilateralTaps(const WindowPart& part, int i0, const float* __restrict centre,
-                             float* __restrict sumW, float* __restrict sumWV,
-                             std::int32_t thresholdBits, float invThreshold) {
+// Without kTestThreshold every difference is known to lie below the threshold, and the test,
+// which would keep every triangle, is left out.
+template <bool kTestThreshold>
+[[gnu::always_inline]] inline void AddBilateralTaps(const WindowPart& part, int i0,
+                                                    const float* __restrict centre,
+                                                    float* __restrict sumW, float* __restrict sumWV,
+                                                    std::int32_t thresholdBits,
+                                                    float invThreshold) {
     float c[kBilateralBlock];
     float blockW[kBilateralBlock];
     float blockWV[kBilateralBlock];
@@ -136,9 +142,13 @@ inline void AddBilateralTaps(const WindowPart& part, int i0, const float* __rest
                 // "difference >= threshold ? 0 : triangle" as a mask on the bits: a float
                 // comparison could raise an exception, which keeps GCC from computing the
                 // triangle ahead of the choice and so from vectorising the loop.
-                const std::int32_t keep = Bits(difference) < thresholdBits ? -1 : 0;
                 const float triangle = 1.0f - difference * invThreshold;
-                const float w = FromBits(Bits(triangle) & keep) * spatial[t];
+                float range = triangle;
+                if constexpr (kTestThreshold) {
+                    const std::int32_t keep = Bits(difference) < thresholdBits ? -1 : 0;
+                    range = FromBits(Bits(triangle) & keep);
+                }
+                const float w = range * spatial[t];
                 blockW[i] += w;
                 blockWV[i] += w * v[t + i];
             }
@@ -151,7 +161,8 @@ inline void AddBilateralTaps(const WindowPart& part, int i0, const float* __rest
 }
 
 // The Gaussian taps of a window part for the block of pixels from i0.
-inline void AddBlurTaps(const WindowPart& part, int i0, float* __restrict sum) {
+[[gnu::always_inline]] inline void AddBlurTaps(const WindowPart& part, int i0,
+                                               float* __restrict sum) {
     float block[kBlurBlock];
     for (int i = 0; i < kBlurBlock; ++i) {
         block[i] = sum[i0 + i];
@@ -168,6 +179,25 @@ inline void AddBlurTaps(const WindowPart& part, int i0, float* __restrict sum) {
     for (int i = 0; i < kBlurBlock; ++i) {
         sum[i0 + i] = block[i];
     }
+}
+
+// The largest value less the smallest over the window of a tile of `blocks` columns from x0
+// of row y: rows y - radius to y + radius and columns x0 - radius to x0 + blocks - 1 + radius,
+// clamped to the image (the repeated border pixels add no new values).
+[[gnu::always_inline]] inline int WindowSpan(const unsigned short* src, int srcStep, int width,
+                                             int height, int y, int x0, int blocks, int radius) {
+    const int first = std::max(x0 - radius, 0);
+    const int last = std::min(x0 + blocks - 1 + radius, width - 1);
+    int low = 65535;
+    int high = 0;
+    for (int sy = std::max(y - radius, 0); sy <= std::min(y + radius, height - 1); ++sy) {
+        const unsigned short* row = RowAt(src, srcStep, sy);
+        for (int x = first; x <= last; ++x) {
+            low = std::min(low, static_cast<int>(row[x]));
+            high = std::max(high, static_cast<int>(row[x]));
+        }
+    }
+    return high - low;
 }
 
 // Pass 1 for row y.
@@ -188,13 +218,25 @@ SOLOMA_MULTIVERSION void BilateralRow(const unsigned short* src, int srcStep, fl
         Segment(RowAt(src, srcStep, y), width, x0, blocks, centre);
         std::fill_n(sumW, blocks, 0.0f);
         std::fill_n(sumWV, blocks, 0.0f);
-        ForEachWindowPart(src, srcStep, width, height, y, x0, blocks, kernel, radius, scratch,
-                          [&](const WindowPart& part) {
-                              for (int i = 0; i < blocks; i += kBilateralBlock) {
-                                  AddBilateralTaps(part, i, centre, sumW, sumWV, thresholdBits,
-                                                   invThreshold);
-                              }
-                          });
+        // Inlined, as the lambda inside: the taps must be compiled for the clone's instruction set.
+        auto addTaps = [&](auto testThreshold) __attribute__((always_inline)) {
+            ForEachWindowPart(
+                src, srcStep, width, height, y, x0, blocks, kernel, radius,
+                scratch, [&](const WindowPart& part) __attribute__((always_inline)) {
+                    for (int i = 0; i < blocks; i += kBilateralBlock) {
+                        AddBilateralTaps<decltype(testThreshold)::value>(
+                            part, i, centre, sumW, sumWV, thresholdBits, invThreshold);
+                    }
+                });
+        };
+        // Pixel values are integers, so their differences are exact: when the tile's window
+        // spans less than the threshold, no tap reaches it.
+        if (static_cast<float>(WindowSpan(src, srcStep, width, height, y, x0, blocks, radius)) <
+            threshold) {
+            addTaps(std::false_type{});
+        } else {
+            addTaps(std::true_type{});
+        }
         for (int i = 0; i < n; ++i) {
             const float base = sumWV[i] / sumW[i];
             baseRow[x0 + i] = base;

@@ -22,11 +22,6 @@ constexpr u16 kReduction = 16;
 constexpr int kMinBins = 2;
 constexpr int kMaxBins = 65536;
 
-// Iterations a thread takes at a time in the ordered running sum. The additions are serial
-// whatever the team, so every hand-over between threads is pure cost, and a costly one when
-// the next thread is not running: with the default 4096 bins the loop is one chunk.
-constexpr int kSumChunk = 4096;
-
 // The plateau limit truncated toward zero; out-of-range values saturate and NaN counts
 // nothing, where a plain cast would be undefined.
 int TruncateLimit(float limit) {
@@ -40,6 +35,19 @@ int TruncateLimit(float limit) {
         return INT_MIN;
     }
     return static_cast<int>(limit);
+}
+
+// The levels HistogramEven_16u_C1 lays from lower to upper: step = span / bins, and the
+// remainder widens the first bins by one each, so level i = lower + i * step + min(i, extra).
+// The full-range mapping needs only these, not a counting pass over the frame.
+void EvenLevels(int* levels, int numLevels, int lower, int upper) {
+    const long long bins = numLevels - 1;
+    const long long span = static_cast<long long>(upper) - lower;
+    const long long step = span / bins;
+    const long long extra = std::max(span % bins, 0LL);
+    for (int i = 0; i < numLevels; ++i) {
+        levels[i] = static_cast<int>(lower + i * step + std::min<long long>(i, extra));
+    }
 }
 
 }  // namespace
@@ -160,9 +168,8 @@ bool PlateauEqualization::PerformPlateauHistogramEq(const unsigned short* src, i
     VectorPrimitives::Convert_32f32s(cumulative, values, 1, 0);
     VectorPrimitives::Convert_32f32s(cumulative, values + 1, n, 0);
     VectorPrimitives::MulC_32s_I(values, kReduction, n + 1, 0);
-    // Only the levels are wanted here: n + 1 boundaries spread over the whole 16-bit range.
-    PixelPrimitives::HistogramEven_16u_C1(src, srcStep, width, height, _clippedHistogram.Get(),
-                                          _levels.Get(), n + 1, 0, 65535);
+    // n + 1 boundaries spread over the whole 16-bit range, as the histogram would lay them.
+    EvenLevels(_levels.Get(), n + 1, 0, 65535);
     return true;
 }
 
@@ -233,11 +240,9 @@ void PlateauEqualization::CalculateCumulativeSum(const int* histogram, int plate
         return;
     }
     cumulative[0] = static_cast<float>(std::min(histogram[0], plateauLimit));
-    // The sums are formed one after the other in index order, so any team gives the serial
-    // result.
-#pragma omp parallel for ordered schedule(dynamic, kSumChunk)
+    // Each sum waits for the one before it, and there are at most 65536: a team of threads
+    // could only add the cost of starting it, which on a busy machine is milliseconds.
     for (int k = 1; k < numBins; ++k) {
-#pragma omp ordered
         cumulative[k] =
             static_cast<float>(std::min(histogram[k], plateauLimit)) + cumulative[k - 1];
     }
@@ -250,11 +255,9 @@ void PlateauEqualization::CalculateCumulativeSum(const int* histogram, int* clip
     }
     clipped[0] = std::min(histogram[0], plateauLimit);
     cumulative[0] = static_cast<float>(clipped[0]);
-    // Clipping runs in parallel; only the additions wait for their turn.
-#pragma omp parallel for ordered schedule(dynamic, kSumChunk)
+    // In the calling thread, as above.
     for (int k = 1; k < numBins; ++k) {
         clipped[k] = std::min(histogram[k], plateauLimit);
-#pragma omp ordered
         cumulative[k] = static_cast<float>(clipped[k]) + cumulative[k - 1];
     }
 }

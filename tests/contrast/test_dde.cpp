@@ -187,3 +187,24 @@ TEST(DDE, SteadyStateAndCopies) {
         EXPECT_EQ(Enhance(*dde, src, 1.0f, 2.0f), expected);
     }
 }
+
+// Frames whose tiles mostly span less than the threshold (a gentle slope with noise) but hold
+// a few spikes that do, so that both the tiles that skip the threshold test and those that
+// need it, and spans just either side of it, are compared with the reference bit for bit.
+TEST(DDE, SmoothTilesAndSpikesMatchReference) {
+    std::mt19937 rng(3);
+    for (int kernelSize : {3, 5, 9}) {
+        DDE dde(kernelSize, 1.5f);
+        const std::vector<float> table = GaussianTable(kernelSize, 1.5f);
+        for (RegionSize size : {RegionSize{300, 9}, RegionSize{129, 14}, RegionSize{17, 5}}) {
+            Frame src(size.width, size.height);
+            src.Fill([&](int x, int y) { return 10000 + 3 * x + 5 * y + rng() % 40; });
+            // Frame range about 1000: spikes of 700 to 800 sit at the threshold of 0.75 * range.
+            for (int i = 0; i < 6; ++i) {
+                src.At(rng() % size.width, rng() % size.height) += 700 + rng() % 100;
+            }
+            EXPECT_EQ(Enhance(dde, src, 1.5f, 2.5f), Reference(src, table, 1.5f, 2.5f))
+                << kernelSize << " " << size.width << "x" << size.height;
+        }
+    }
+}

@@ -1,6 +1,7 @@
 #include <Varnik/Soloma/ImageProcessing/FastDDE.h>
 
 #include <PixelPrimitives/AllocationCounter.h>
+#include <PixelPrimitives/PixelPrimitives.h>
 
 #include <gtest/gtest.h>
 
@@ -34,7 +35,61 @@ double BoxMean(const Frame& f, int x, int y, int size) {
     return sum / (size * size);
 }
 
+// The enhancement as eleven whole-image primitive calls on float images, the form the
+// one-pass enhancement must reproduce to the bit.
+Frame EnhanceStepByStep(const Frame& src, float gain) {
+    const int w = src.Width(), h = src.Height(), pitch = w * 4, paddedPitch = (w + 6) * 4;
+    std::vector<float> input(w * h), mean3(w * h), mean7(w * h), output(w * h);
+    std::vector<float> padded((w + 6) * (h + 6));
+    int bufferSize = 0;
+    PixelPrimitives::FilterLowpassGetBufferSize3x3_32f_C1R(w, h, &bufferSize);
+    std::vector<unsigned char> buffer(bufferSize);
+    const std::vector<float> kernel7(49, 1.0f / 49.0f);
+    unsigned short lo = 0, hi = 0;
+    PixelPrimitives::MinMax_16u_C1(src.Data(), src.Pitch(), w, h, &lo, &hi);
+    PixelPrimitives::Convert_16u32f_C1(src.Data(), src.Pitch(), input.data(), pitch, w, h);
+    PixelPrimitives::FilterLowpassBorder3x3_32f_C1R(input.data(), pitch, mean3.data(), pitch, w, h,
+                                                    buffer.data());
+    PixelPrimitives::CopyReplicateBorder_32f_C1(input.data(), pitch, w, h, padded.data(),
+                                                paddedPitch, w + 6, h + 6, 3, 3);
+    PixelPrimitives::Filter_32f_C1(padded.data() + 3 * (w + 6) + 3, paddedPitch, mean7.data(),
+                                   pitch, w, h, kernel7.data(), 7, 7, 3, 3);
+    PixelPrimitives::MulC_32f_C1(input.data(), pitch, 0.5f, output.data(), pitch, w, h);
+    PixelPrimitives::AddC_32f_C1I(static_cast<float>(hi + lo) * 0.25f, output.data(), pitch, w, h);
+    PixelPrimitives::Sub_32f_C1(mean7.data(), pitch, mean3.data(), pitch, input.data(), pitch, w,
+                                h);
+    PixelPrimitives::MulC_32f_C1I(gain, input.data(), pitch, w, h);
+    PixelPrimitives::Add_32f_C1I(input.data(), pitch, output.data(), pitch, w, h);
+    Frame dst(w, h);
+    PixelPrimitives::Convert_32f16u_C1(output.data(), pitch, dst.Data(), dst.Pitch(), w, h);
+    return dst;
+}
+
 }  // namespace
+
+// Bit for bit the step-by-step result: random and smooth frames, gains that cancel, keep,
+// boost (saturating) or poison (NaN) the detail band; odd and even heights, so that the last
+// row goes alone or in a pair; strips of one pixel; rows longer than the filters' column strips.
+TEST(FastDDE, SameBitsAsStepByStep) {
+    std::vector<RegionSize> sizes = TestRegionSizes();
+    sizes.insert(sizes.end(), {{1, 2}, {2, 1}, {6, 6}, {8, 9}, {1100, 5}, {640, 8}});
+    FastDDE dde;
+    unsigned seed = 40;
+    for (RegionSize size : sizes) {
+        for (bool smooth : {false, true}) {
+            std::mt19937 rng(++seed);
+            Frame src(size.width, size.height);
+            src.FillRandom(rng, 0, 65535);
+            if (smooth) {
+                src.Fill([&](int x, int y) { return 20000 + 37 * x + 101 * y + rng() % 9; });
+            }
+            for (float gain : {0.0f, 1.0f, 2.7f, 40.0f, -3.3f, NAN}) {
+                EXPECT_EQ(Pixels(Enhance(dde, src, gain)), Pixels(EnhanceStepByStep(src, gain)))
+                    << size.width << "x" << size.height << " gain " << gain << " smooth " << smooth;
+            }
+        }
+    }
+}
 
 // The 7x7 mean lands a few ulp off the value; rounding to nearest must undo that.
 TEST(FastDDE, UniformFrameComesBack) {

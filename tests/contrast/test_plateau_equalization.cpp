@@ -231,3 +231,39 @@ TEST(PlateauEqualization, NoMappingEmptyRegionAndPalette) {
         ASSERT_EQ(lut[v], palette[model.Map(v)]) << v;
     }
 }
+
+// The full-range family lays its levels as the histogram does, level i = i * step +
+// min(i, extra) over [0, 65535], also after a windowed frame left its own levels behind. With
+// linearPercent 100 the curve is the identity, so the colour table built from an identity
+// palette shows the interpolation between those levels for every raw value.
+TEST(PlateauEqualization, FullRangeLevelsFollowTheHistogramRule) {
+    const Frame src = RandomFrame(33, 17, 0, 65535, 5);
+    std::vector<int> palette(65536);
+    for (int i = 0; i < 65536; ++i) {
+        palette[i] = i;
+    }
+    for (int n : {2, 3, 4096, 5000, 65536}) {
+        PlateauEqualization e(n);
+        Frame copy = src, dst(33, 17);
+        Process(e, copy, &dst, {0.0f, 50.0f, 1000, 2000});
+        Process(e, copy, &dst, {100.0f, 50.0f});
+        std::vector<int> lut(65536);
+        e.UpdateRGBLUT(palette.data(), lut.data(), 65536);
+        const long long step = 65535 / n, extra = 65535 % n;
+        auto level = [&](long long i) { return i * step + std::min(i, extra); };
+        auto value = [&](long long i) { return i == 0 ? 0 : 16 * (i - 1); };
+        long long k = 0;
+        for (int v = 0; v < 65536; ++v) {
+            while (k + 1 < n && level(k + 1) <= v) {
+                ++k;
+            }
+            long long want = v;  // at or above the last level passed: unchanged
+            if (v < level(n - 1)) {
+                const double run = static_cast<double>(level(k + 1) - level(k));
+                want = std::llrint(value(k) + (v - level(k)) * (value(k + 1) - value(k)) / run);
+                want = std::min(want, 65535LL);  // the curve runs past 65535 for many bins
+            }
+            ASSERT_EQ(lut[v], want) << "bins " << n << " value " << v;
+        }
+    }
+}
