@@ -169,18 +169,20 @@ void RegisterPrimitiveFloorBenchmarks(const BenchInput& input) {
             "primitives' floors: memcpy (or floor_memcpy_32f) copies the larger of the bytes a "
             "primitive reads and writes; table_pass is the plain 16-bit gather, floor_gather_32u "
             "the loads of a 32-bit histogram without its stores");
-    AddRatio("LUT_16u_C1 / memcpy", "prim_LUT_16u_C1", {"memcpy"});
-    AddRatio("LUT_16u_C1 / table_pass", "prim_LUT_16u_C1", {"table_pass"});
-    AddRatio("LUT_Linear_16u_C1R / memcpy", "prim_LUT_Linear_16u_C1R", {"memcpy"});
-    AddRatio("LUT_Linear_16u_C1R / table_pass", "prim_LUT_Linear_16u_C1R", {"table_pass"});
-    AddRatio("HistogramEven window / memcpy", "prim_HistogramEven_window", {"memcpy"});
-    AddRatio("HistogramEven window / gather 32u", "prim_HistogramEven_window",
+    AddRatio("floor: LUT_16u_C1 / memcpy", "prim_LUT_16u_C1", {"memcpy"});
+    AddRatio("floor: LUT_16u_C1 / table_pass", "prim_LUT_16u_C1", {"table_pass"});
+    AddRatio("floor: LUT_Linear_16u_C1R / memcpy", "prim_LUT_Linear_16u_C1R", {"memcpy"});
+    AddRatio("floor: LUT_Linear_16u_C1R / table_pass", "prim_LUT_Linear_16u_C1R", {"table_pass"});
+    AddRatio("floor: HistogramEven window / memcpy", "prim_HistogramEven_window", {"memcpy"});
+    AddRatio("floor: HistogramEven window / gather 32u", "prim_HistogramEven_window",
              {"floor_gather_32u"});
-    AddRatio("HistogramEven reduced / memcpy", "prim_HistogramEven_reduced", {"memcpy"});
-    AddRatio("HistogramEven reduced / gather 32u", "prim_HistogramEven_reduced",
+    AddRatio("floor: HistogramEven reduced / memcpy", "prim_HistogramEven_reduced", {"memcpy"});
+    AddRatio("floor: HistogramEven reduced / gather 32u", "prim_HistogramEven_reduced",
              {"floor_gather_32u"});
-    AddRatio("DivC_16u_C1 / memcpy", "prim_DivC_16u_C1", {"memcpy"});
-    AddRatio("MinMax_16u_C1 / memcpy", "prim_MinMax_16u_C1", {"memcpy"});
-    AddRatio("Convert_16u32f_C1 / memcpy 32f", "prim_Convert_16u32f_C1", {"floor_memcpy_32f"});
-    AddRatio("Convert_32f16u_C1 / memcpy 32f", "prim_Convert_32f16u_C1", {"floor_memcpy_32f"});
+    AddRatio("floor: DivC_16u_C1 / memcpy", "prim_DivC_16u_C1", {"memcpy"});
+    AddRatio("floor: MinMax_16u_C1 / memcpy", "prim_MinMax_16u_C1", {"memcpy"});
+    AddRatio("floor: Convert_16u32f_C1 / memcpy 32f", "prim_Convert_16u32f_C1",
+             {"floor_memcpy_32f"});
+    AddRatio("floor: Convert_32f16u_C1 / memcpy 32f", "prim_Convert_32f16u_C1",
+             {"floor_memcpy_32f"});
 }
