@@ -308,6 +308,7 @@ int main(int argc, char** argv) {
         RegisterRegionBenchmarks(*in);
         RegisterColourBenchmarks(*in);
         RegisterPipelineBenchmarks(*in);
+        RegisterPrimitiveFloorBenchmarks(*in);
     }
 
     benchmark::Initialize(&argc, argv);

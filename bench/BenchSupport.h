@@ -103,3 +103,4 @@ void RegisterGasBenchmarks(const BenchInput& input);
 void RegisterRegionBenchmarks(const BenchInput& input);
 void RegisterColourBenchmarks(const BenchInput& input);
 void RegisterPipelineBenchmarks(const BenchInput& input);
+void RegisterPrimitiveFloorBenchmarks(const BenchInput& input);

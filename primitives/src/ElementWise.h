@@ -72,6 +72,10 @@ public:
     // decides whether the tie goes up.
     T operator()(T p) const { return (p + bias_ + ((p >> shift_) & oddMask_)) >> shift_; }
 
+    // The constants of the rule, for callers that apply it to vectors.
+    T Bias() const { return bias_; }
+    T OddMask() const { return oddMask_; }
+
 private:
     int shift_;
     T bias_;

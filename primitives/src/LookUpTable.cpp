@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -47,11 +48,22 @@ void RestoreIdentity(u16* table, Span span) {
     }
 }
 
+bool Ascending(const int* levels, int numLevels) {
+    for (int k = 0; k + 1 < numLevels; ++k) {
+        if (levels[k + 1] < levels[k]) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // Calls paint(k, begin, end) for every bin k with the part of [levels[k], levels[k+1]) in
 // the span. Bins go from last to first, so that where bins overlap (levels not ascending)
 // the first matching bin is painted last and wins. Values in no bin keep their identity.
+// Inlined, so that each painter's clone gets its own copy of the painting loops.
 template <typename Paint>
-void ForEachBinFromLast(Span span, const int* levels, int numLevels, Paint paint) {
+[[gnu::always_inline]] inline void ForEachBinFromLast(Span span, const int* levels, int numLevels,
+                                                      Paint paint) {
     for (int k = numLevels - 2; k >= 0; --k) {
         const int begin = std::max(levels[k], span.begin);
         const int end = std::min(levels[k + 1], span.end);
@@ -63,15 +75,6 @@ void ForEachBinFromLast(Span span, const int* levels, int numLevels, Paint paint
 
 u16 Saturate16u(long long v) {
     return static_cast<u16>(std::clamp<long long>(v, 0, 65535));
-}
-
-bool Ascending(const int* levels, int numLevels) {
-    for (int k = 0; k + 1 < numLevels; ++k) {
-        if (levels[k + 1] < levels[k]) {
-            return false;
-        }
-    }
-    return true;
 }
 
 void PaintSteps(u16* table, Span span, const int* values, const int* levels, int numLevels) {
@@ -149,13 +152,39 @@ PP_MULTIVERSION void PaintLineExactly(u16* table, int begin, int end, Line line)
     }
 }
 
+typedef int IntLanes8 __attribute__((vector_size(32)));
+typedef u16 WordLanes8 __attribute__((vector_size(16)));
+
 // The usual bins, a power of two wide (2^shift) with numerators that fit an int: the
-// rounded quotient is a shift, eight values per vector step in 32-bit lanes.
-PP_MULTIVERSION void PaintLineByShift(u16* table, int begin, int end, int start, int from, int rise,
-                                      int shift) {
+// rounded quotient is a shift. Bins are often only a few values wide, so the loop is inlined
+// into the painter's clones and goes in fixed vector blocks of eight values rather than a
+// general vector loop whose set-up would cost more than the bin. The last block ends at `end`
+// and may repaint values of the one before with the same results.
+[[gnu::always_inline]] inline void PaintLineByShift(u16* table, int begin, int end, int start,
+                                                    int from, int rise, int shift) {
     const pp::ShiftRoundHalfEven<int> divide(shift);
-    for (int v = begin; v < end; ++v) {
-        table[v] = static_cast<u16>(std::clamp(divide(start + (v - from) * rise), 0, 65535));
+    constexpr int kBlock = 8;
+    if (end - begin < kBlock) {
+        for (int v = begin; v < end; ++v) {
+            table[v] = static_cast<u16>(std::clamp(divide(start + (v - from) * rise), 0, 65535));
+        }
+        return;
+    }
+    const IntLanes8 lane = {0, 1, 2, 3, 4, 5, 6, 7};
+    const IntLanes8 bias = divide.Bias() + IntLanes8{};
+    const IntLanes8 oddMask = divide.OddMask() + IntLanes8{};
+    const int lastBlock = end - kBlock;
+    for (int v = begin;; v += kBlock) {
+        const int block = std::min(v, lastBlock);
+        const IntLanes8 p = start + ((block - from) + lane) * rise;
+        IntLanes8 q = (p + bias + ((p >> shift) & oddMask)) >> shift;
+        q = q < 0 ? 0 : q;
+        q = q > 65535 ? 65535 : q;
+        const WordLanes8 words = __builtin_convertvector(q, WordLanes8);
+        std::memcpy(table + block, &words, sizeof words);
+        if (block == lastBlock) {
+            break;
+        }
     }
 }
 
@@ -179,15 +208,13 @@ void PaintLineWide(u16* table, int begin, int end, const int* values, const int*
 
 // values[k] + (v - levels[k]) * (values[k+1] - values[k]) / (levels[k+1] - levels[k]),
 // the exact fraction rounded to nearest even and saturated.
-void PaintLines(u16* table, Span span, const int* values, const int* levels, int numLevels) {
+PP_MULTIVERSION void PaintLines(u16* table, Span span, const int* values, const int* levels,
+                                int numLevels) {
     ForEachBinFromLast(span, levels, numLevels, [&](int k, int begin, int end) {
         const Line line = LineOfBin(values, levels, k);
         const long long run = static_cast<long long>(levels[k + 1]) - levels[k];
         if ((run & (run - 1)) == 0 && FitsInt(line, begin, end)) {
-            int shift = 0;
-            while ((1ll << shift) < run) {
-                ++shift;
-            }
+            const int shift = __builtin_ctzll(static_cast<unsigned long long>(run));
             PaintLineByShift(table, begin, end, values[k] * static_cast<int>(run), levels[k],
                              values[k + 1] - values[k], shift);
         } else if (ExactInDouble(line, begin, end)) {
