@@ -5,19 +5,41 @@
 #include <kiss_fft.h>
 #include <kiss_fftr.h>
 
+#include <PixelPrimitives/VectorPrimitives.h>
+
 #include <algorithm>
+#include <climits>
+#include <memory>
 #include <new>
-#include <vector>
 
 // Two-sided power spectrum through KissFFT. Even lengths use the real-input transform, which
 // yields bins 0..n/2; odd lengths (which it does not support) use the complex transform.
-// Tables and scratch are made once in the constructor.
+// Tables and scratch are made once in the constructor; the scratch comes from the module's
+// own allocator, like every other buffer, so that a failure there can be simulated in tests.
+namespace {
+
+struct FreeVector {
+    void operator()(void* p) const { VectorPrimitives::Free(p); }
+};
+template <typename T>
+using Scratch = std::unique_ptr<T[], FreeVector>;
+
+// count elements of T (float or pairs of floats), or null.
+template <typename T>
+Scratch<T> AllocateScratch(int count) {
+    static_assert(sizeof(T) % sizeof(float) == 0, "made of floats");
+    constexpr int floats = static_cast<int>(sizeof(T) / sizeof(float));
+    return Scratch<T>(reinterpret_cast<T*>(VectorPrimitives::Malloc_32f(count * floats)));
+}
+
+}  // namespace
+
 struct SpectrumPrimitives::Plan {
     kiss_fftr_cfg real = nullptr;
     kiss_fft_cfg complex = nullptr;
-    std::vector<float> windowed;         // real transform input
-    std::vector<kiss_fft_cpx> input;     // complex transform input
-    std::vector<kiss_fft_cpx> spectrum;  // bins produced by either transform
+    Scratch<float> windowed;         // real transform input
+    Scratch<kiss_fft_cpx> input;     // complex transform input
+    Scratch<kiss_fft_cpx> spectrum;  // bins produced by either transform
 
     ~Plan() {
         kiss_fft_free(real);
@@ -41,22 +63,24 @@ SpectrumPrimitives::SpectrumPrimitives(int length) : length_(length), plan_(null
     if (plan == nullptr) {
         return;
     }
-    try {
-        std::size_t n = static_cast<std::size_t>(length);
-        if (UsesRealTransform(length)) {
-            plan->real = kiss_fftr_alloc(length, 0, nullptr, nullptr);
-            plan->windowed.resize(n);
-            plan->spectrum.resize(n / 2 + 1);
-        } else {
-            plan->complex = kiss_fft_alloc(length, 0, nullptr, nullptr);
-            plan->input.resize(n);
-            plan->spectrum.resize(n);
-        }
-    } catch (const std::bad_alloc&) {
+    // The complex scratch holds 2 * length floats, which must fit an int.
+    if (length > INT_MAX / 2) {
         delete plan;
         return;
     }
-    if (plan->real == nullptr && plan->complex == nullptr) {
+    bool ready = false;
+    if (UsesRealTransform(length)) {
+        plan->real = kiss_fftr_alloc(length, 0, nullptr, nullptr);
+        plan->windowed = AllocateScratch<float>(length);
+        plan->spectrum = AllocateScratch<kiss_fft_cpx>(length / 2 + 1);
+        ready = plan->real != nullptr && plan->windowed && plan->spectrum;
+    } else {
+        plan->complex = kiss_fft_alloc(length, 0, nullptr, nullptr);
+        plan->input = AllocateScratch<kiss_fft_cpx>(length);
+        plan->spectrum = AllocateScratch<kiss_fft_cpx>(length);
+        ready = plan->complex != nullptr && plan->input && plan->spectrum;
+    }
+    if (!ready) {
         delete plan;
         return;
     }
@@ -107,14 +131,14 @@ bool SpectrumPrimitives::PsdFFT(const float* input, const float* window, float* 
     const int n = length_;
     Plan& p = *plan_;
     static_assert(sizeof(kiss_fft_cpx) == 2 * sizeof(float), "bins are pairs of floats");
-    const float* bins = reinterpret_cast<const float*>(p.spectrum.data());
+    const float* bins = reinterpret_cast<const float*>(p.spectrum.get());
     if (p.real != nullptr) {
         if (window != nullptr) {
-            Windowed(input, window, p.windowed.data(), n);
+            Windowed(input, window, p.windowed.get(), n);
         } else {
-            std::copy_n(input, n, p.windowed.data());
+            std::copy_n(input, n, p.windowed.get());
         }
-        kiss_fftr(p.real, p.windowed.data(), p.spectrum.data());
+        kiss_fftr(p.real, p.windowed.get(), p.spectrum.get());
         // Real input: the upper half mirrors the lower one.
         PowerOf(bins, n / 2 + 1, n, true, power);
     } else {
@@ -122,7 +146,7 @@ bool SpectrumPrimitives::PsdFFT(const float* input, const float* window, float* 
             p.input[j].r = window != nullptr ? input[j] * window[j] : input[j];
             p.input[j].i = 0.0f;
         }
-        kiss_fft(p.complex, p.input.data(), p.spectrum.data());
+        kiss_fft(p.complex, p.input.get(), p.spectrum.get());
         PowerOf(bins, n, n, false, power);
     }
     return true;

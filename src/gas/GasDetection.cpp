@@ -218,6 +218,11 @@ bool GasDetection::PrepareSpectra(int width) {
     if (!_spectrum) {
         _spectrum.Reset(new (std::nothrow) SpectrumPrimitives(n));
     }
+    // A transform without its tables would leave the spectra unwritten: drop it, and the
+    // next frame tries again.
+    if (_spectrum && !_spectrum->Ready()) {
+        _spectrum.Reset();
+    }
     _power.AllocateIfAbsent(n);
     _blockSum.AllocateIfAbsent(n);
     _offsets.AllocateIfAbsent(n);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "HostileCalls.h"
+#include "SyntheticPlume.h"
 #include "TestImage.h"
 
 namespace Varnik::Soloma::ImageProcessing {
@@ -87,8 +88,13 @@ TestImage<u16> Scene(int width, int height, int shift) {
 // a fresh detector's result.
 template <typename Detector>
 void CheckDetector(const char* name) {
-    const int w = 96, h = 80;
-    const TestImage<u16> src = Scene(w, h, 3), ref = Scene(w, h, 0);
+    const int w = 160, h = 128;
+    const SyntheticPlume scene(w, h);
+    const std::vector<std::uint16_t> plume = scene.Frame(1, 2, 1, true);
+    const std::vector<std::uint16_t> clear = scene.Frame(0, 0, 0, false);
+    TestImage<u16> src(w, h), ref(w, h);
+    src.Fill([&](int x, int y) { return plume[static_cast<std::size_t>(y) * w + x]; });
+    ref.Fill([&](int x, int y) { return clear[static_cast<std::size_t>(y) * w + x]; });
     Bytes colour(4 * w, h), want(4 * w, h);
     colour.Fill([](int x, int y) { return (x * 3 + y) % 256; });
     auto run = [&](Detector& d, Bytes& out) {
@@ -97,6 +103,12 @@ void CheckDetector(const char* name) {
     };
     Detector fresh;
     run(fresh, want);
+    // The pair must show something, or a run that lost its spectra would pass unnoticed.
+    Bytes still(4 * w, h);
+    Detector unmoved;
+    unmoved.Run(ref.Data(), ref.Pitch(), ref.Data(), ref.Pitch(), colour.Data(), colour.Pitch(),
+                still.Data(), still.Pitch(), w, h);
+    EXPECT_NE(Pixels(still), Pixels(want)) << name;
     std::unique_ptr<Detector> d;
     Bytes out(4 * w, h);
     int untouchedRuns = 0;

@@ -11,6 +11,9 @@ public:
     SpectrumPrimitives(const SpectrumPrimitives&) = delete;
     SpectrumPrimitives& operator=(const SpectrumPrimitives&) = delete;
 
+    // False when the tables or scratch could not be allocated; PsdFFT then does nothing.
+    bool Ready() const { return plan_ != nullptr; }
+
     // window may be null (a flat window). Returns false and writes nothing when length
     // differs from the constructor's, or input or power is null.
     bool PsdFFT(const float* input, const float* window, float* power, int length);
