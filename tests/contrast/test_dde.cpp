@@ -208,3 +208,31 @@ TEST(DDE, SmoothTilesAndSpikesMatchReference) {
         }
     }
 }
+
+// Windows of 5 to 13 (and an even 6) on strips one pixel wide or high, frames narrower than the
+// window, and frames wider than a strip of columns, by teams of 1 to 3 threads: each frame is
+// smooth on the left (no pair reaches the threshold) and steps sharply on the right (many do).
+TEST(DDE, SmoothAndSteppedFramesMatchReferenceForEveryWindow) {
+    const int threads = omp_get_max_threads();
+    const RegionSize sizes[] = {{1, 30}, {30, 1}, {3, 2}, {5, 11}, {130, 9}, {201, 6}};
+    std::mt19937 rng(11);
+    int run = 0;
+    for (int kernelSize : {5, 6, 7, 11, 13}) {
+        DDE dde(kernelSize, 1.7f);
+        const std::vector<float> table = GaussianTable(kernelSize, 1.7f);
+        for (RegionSize size : sizes) {
+            Frame src(size.width, size.height);
+            src.Fill([&](int x, int y) {
+                const int noise = static_cast<int>(rng() % 30);
+                if (x < size.width / 2) {
+                    return 20000 + 7 * x - 3 * y + noise;
+                }
+                return ((x / 3 + y / 2) % 3) * 9000 + 11000 + noise;
+            });
+            omp_set_num_threads(1 + run++ % 3);
+            EXPECT_EQ(Enhance(dde, src, 1.25f, 3.5f), Reference(src, table, 1.25f, 3.5f))
+                << kernelSize << " " << size.width << "x" << size.height;
+        }
+    }
+    omp_set_num_threads(threads);
+}
