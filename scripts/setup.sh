@@ -1,12 +1,19 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build needs. With --bench, also those of the benchmarks.
+# Installs the Debian packages the build needs. With --bench, also those of the benchmarks;
+# with --tsan, clang and LLVM's OpenMP runtime for the ThreadSanitizer build; with --memcheck,
+# valgrind.
 set -euo pipefail
 
 packages=(cmake g++ make pkg-config libpng-dev libgtest-dev libkissfft-dev libhwy-dev
     pybind11-dev python3-dev python3-numpy python3-pytest)
-if [[ "${1:-}" == "--bench" ]]; then
-    packages+=(libbenchmark-dev libopencv-dev python3)
-fi
+for option in "$@"; do
+    case "$option" in
+        --bench) packages+=(libbenchmark-dev libopencv-dev python3) ;;
+        --tsan) packages+=(clang-14 libomp-14-dev libclang-rt-14-dev) ;;
+        --memcheck) packages+=(valgrind) ;;
+        *) echo "setup.sh: unknown option $option" >&2; exit 2 ;;
+    esac
+done
 
 missing=()
 for p in "${packages[@]}"; do
