@@ -87,8 +87,17 @@ void Plateau(PlateauEqualization& plateau, const Recording& r, int i, Bytes& out
     plateau.Create(r.frames[i].data(), kStep, full.data(), kStep, kWidth, kHeight, 10.0f, 300.0f);
     plateau.Create(r.frames[i].data(), kStep, window.data(), kStep, kWidth, kHeight, 10.0f, 300.0f,
                    2800, 4800);
+    std::vector<int> palette(65536), rgbLut(8192);
+    for (int v = 0; v < 65536; ++v) {
+        palette[v] = v * 131;
+    }
+    plateau.Create(r.frames[i].data(), kStep, kWidth, kHeight, 10.0f, 300.0f, 2800, 4800,
+                   palette.data(), rgbLut.data(), static_cast<int>(rgbLut.size()));
     AppendFrame(out, full);
     AppendFrame(out, window);
+    for (int value : rgbLut) {
+        AppendBytes(out, value);
+    }
 }
 
 void EnhanceDetail(DDE& dde, const Recording& r, int i, Bytes& out) {
@@ -110,6 +119,12 @@ void Stabilize(ImageStabilization& stabilization, const Recording& r, int i, Byt
     AppendBytes(out, dx);
     AppendBytes(out, dy);
     AppendFrame(out, moved);
+    std::vector<float> reference(r.frames[0].begin(), r.frames[0].end());
+    std::vector<float> floats(r.frames[i].begin(), r.frames[i].end());
+    stabilization.Run(reference.data(), kWidth * 4, floats.data(), kWidth * 4, kWidth, kHeight);
+    for (float value : floats) {
+        AppendBytes(out, value);
+    }
 }
 
 template <typename Detector>
@@ -151,6 +166,9 @@ using NamedStream = std::pair<std::string, Stream>;
 std::vector<NamedStream> Streams(const Recording& recording) {
     GasDetection damped;
     damped.SetTemporalDampening(0.5f);
+    GasDetection unstabilized;
+    unstabilized.SetUseImageStabilisation(false);
+    unstabilized.SetColorizationMethod(1);
     PlateauEqualization plateau;
     plateau.SetDampingFactor(0.7f);
     return {
@@ -161,6 +179,8 @@ std::vector<NamedStream> Streams(const Recording& recording) {
         {"ImageStabilization", MakeStream<ImageStabilization>({}, recording, Stabilize)},
         {"GasDetection",
          MakeStream(damped, recording, Step<GasDetection>(DetectGas<GasDetection>))},
+        {"GasDetection without stabilisation",
+         MakeStream(unstabilized, recording, Step<GasDetection>(DetectGas<GasDetection>))},
         {"GasDetectionDifference",
          MakeStream<GasDetectionDifference>({}, recording, DetectGas<GasDetectionDifference>)},
         {"MagicWand", MakeStream<MagicWand>({}, recording, SelectRegions)},
