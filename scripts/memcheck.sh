@@ -18,13 +18,15 @@ if ((${#programs[@]} == 0)); then
 fi
 
 # One thread: memcheck runs threads one at a time anyway, and the tests that choose their
-# team sizes still start theirs.
+# team sizes still start theirs. The programs run side by side, one per processor.
 export OMP_NUM_THREADS=1
 export SOLOMA_DATA_DIR="$PWD/../shared/data"
-logs="$PWD/$build/memcheck"
+logs="$(cd "$build" && pwd)/memcheck"
+rm -rf "$logs"
 mkdir -p "$logs"
-failed=()
-for program in "${programs[@]}"; do
+
+check() {
+    local program=$1 name start
     name=$(basename "$program")
     start=$SECONDS
     if (cd "$(dirname "$program")" &&
@@ -34,12 +36,24 @@ for program in "${programs[@]}"; do
         echo "memcheck: $name passed ($((SECONDS - start)) s)"
     else
         echo "memcheck: $name FAILED ($((SECONDS - start)) s)"
-        cat "$logs/$name.log"
-        failed+=("$name")
+        touch "$logs/$name.failed"
     fi
+}
+
+for program in "${programs[@]}"; do
+    while (($(jobs -rp | wc -l) >= $(nproc))); do
+        wait -n || true
+    done
+    check "$program" &
 done
-if ((${#failed[@]} > 0)); then
-    echo "memcheck failed: ${failed[*]}" >&2
+wait
+
+failed=("$logs"/*.failed)
+if [[ -e "${failed[0]}" ]]; then
+    for marker in "${failed[@]}"; do
+        cat "${marker%.failed}.log"
+    done
+    echo "memcheck failed: $(basename -s .failed -a "${failed[@]}" | tr '\n' ' ')" >&2
     exit 1
 fi
 echo "memcheck: ${#programs[@]} test programs, no invalid access and no leak"
