@@ -1,16 +1,20 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs. With --bench, also those of the benchmarks;
-# with --fuzz, clang and its fuzzer and OpenMP runtimes for the fuzz targets.
+# with --fuzz, clang and its fuzzer and OpenMP runtimes for the fuzz targets; with --tsan, clang
+# and LLVM's OpenMP runtime for the ThreadSanitizer build; with --memcheck, valgrind.
 set -euo pipefail
 
 packages=(cmake g++ make pkg-config libpng-dev libgtest-dev libkissfft-dev libhwy-dev
     pybind11-dev python3-dev python3-numpy python3-pytest)
-if [[ "${1:-}" == "--bench" ]]; then
-    packages+=(libbenchmark-dev libopencv-dev python3)
-fi
-if [[ "${1:-}" == "--fuzz" ]]; then
-    packages+=(clang-14 libclang-rt-14-dev libomp-14-dev)
-fi
+for option in "$@"; do
+    case "$option" in
+        --bench) packages+=(libbenchmark-dev libopencv-dev python3) ;;
+        --tsan) packages+=(clang-14 libomp-14-dev libclang-rt-14-dev) ;;
+        --fuzz) packages+=(clang-14 libclang-rt-14-dev libomp-14-dev) ;;
+        --memcheck) packages+=(valgrind) ;;
+        *) echo "setup.sh: unknown option $option" >&2; exit 2 ;;
+    esac
+done
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up and runs every test: a Release build with ctest (the Python module's pytest suite
-# included), a host program built against the installed package, the installed Python module,
-# then the same tests under AddressSanitizer and UndefinedBehaviorSanitizer.
+# included) and its test programs under valgrind's memcheck, a host program built against the
+# installed package, the installed Python module, then the same tests under AddressSanitizer
+# and UndefinedBehaviorSanitizer, and under ThreadSanitizer (a clang build).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -12,6 +13,7 @@ echo "== Release build and tests"
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DSOLOMA_BUILD_TESTS=ON >/dev/null
 cmake --build build/release -j"$jobs"
 ctest --test-dir build/release --output-on-failure -j"$jobs"
+bash scripts/memcheck.sh build/release
 
 echo "== Install and build a host program against the package"
 rm -rf build/install build/host
@@ -34,4 +36,5 @@ cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DSOLOMA_SANITIZE=ON >/dev/nul
 cmake --build build/asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir build/asan --output-on-failure -j"$jobs"
+bash scripts/tsan.sh
 bash scripts/fuzz.sh 180  # a short fuzzing pass, about three minutes

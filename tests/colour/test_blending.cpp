@@ -67,7 +67,8 @@ TEST(Blending, EveryPixelOnAnyThreadCount) {
     sizes.push_back({640, 29});
     int run = 0;
     for (const RegionSize& size : sizes) {
-        for (const auto& [paletteWeight, dstWeight] : weights) {
+        for (const std::pair<float, float>& weight : weights) {
+            const float paletteWeight = weight.first, dstWeight = weight.second;
             TestImage<unsigned short> src(size.width, size.height);
             src.FillRandom(rng, 0, 65535);
             TestImage<unsigned char> dst(4 * size.width, size.height);

@@ -20,7 +20,8 @@ TEST(Conversion, ConversionsAndCopiesMatchReference) {
                           1e10f, -0.7f, INFINITY, NAN,      0x1.000002p-1f, 0x1.fffffep11f};
     std::mt19937 rng(6);
     std::uniform_real_distribution<float> any(-100, 66000);
-    for (auto [w, h] : TestRegionSizes()) {
+    for (const RegionSize& size : TestRegionSizes()) {
+        const int w = size.width, h = size.height;  // plain names: the lambdas capture them
         int top = w % 4, left = w % 3, bottom = h % 2, right = h % 3;
         TestImage<float> s(w, h), copy(w, h, 2, 8), transposed(h, w),
             bordered(w + left + right, h + top + bottom);

@@ -56,7 +56,8 @@ TEST(Filters, MatchTheDirectSum) {
         // The window-sum path works on strips of output columns; a wide region crosses several.
         std::vector<RegionSize> sizes = TestRegionSizes();
         sizes.push_back({2600, 3});
-        for (const auto [w, h] : sizes) {
+        for (const RegionSize& size : sizes) {
+            const int w = size.width, h = size.height;  // plain names: the lambdas capture them
             Image src(w, h, 7), dst(w, h);
             src.FillRandom(rng, 0.0, 1000.0, true);
             int bytes = 0;

@@ -235,7 +235,8 @@ TEST(Geometry, RemapMatchesThePerPixelSampler) {
 // A whole-pixel shift copies rows, leaving the pixels that have no source as they were.
 TEST(Geometry, ShiftAtScaleOneCopiesOverlapOnly) {
     std::mt19937 rng(3);
-    for (auto [ox, oy] : {std::pair{3, -2}, {-7, 4}, {0, 0}, {40, 0}, {0, -40}}) {
+    for (std::pair<int, int> offset : {std::pair{3, -2}, {-7, 4}, {0, 0}, {40, 0}, {0, -40}}) {
+        const int ox = offset.first, oy = offset.second;  // plain names: the lambda captures them
         Buffer<unsigned short> src(20, 10, 1, rng), got(25, 12, 1, rng), want = got;
         ASSERT_TRUE(PP::Resize_16u_C1(src.data.data(), src.pitch, 20, 10, got.data.data(),
                                       got.pitch, 25, 12, 1.0f, ox, oy, false));

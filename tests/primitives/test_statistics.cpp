@@ -29,7 +29,8 @@ std::vector<double> Numbers(const TestImage<T>& image) {
 // the float extremes skip NaN.
 TEST(Statistics, MatchReferenceOnRandomImages) {
     std::mt19937 rng(11);
-    for (auto [w, h] : TestRegionSizes()) {
+    for (const RegionSize& size : TestRegionSizes()) {
+        const int w = size.width, h = size.height;  // plain names: the lambdas capture them
         double total = 0, mean = 0, dev = 0;
         for (double top : {3.0, 65535.0}) {
             TestImage<u16> img(w, h);
