@@ -34,7 +34,7 @@ private:
 
     int _width = 0;  // size the scratch is allocated for, 0 when none
     int _height = 0;
-    detail::VectorBuffer<float> _rows;  // float rows of the frame and their column sums
+    detail::VectorBuffer<int> _rows;  // column sums of the windows
 };
 
 }  // namespace ImageProcessing
