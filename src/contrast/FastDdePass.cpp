@@ -17,6 +17,9 @@ using u16 = unsigned short;
 
 // The 7x7 window reaches three pixels beyond the frame on every side.
 constexpr int kBorder = 3;
+// Source rows widened to integers: the seven of a 7x7 window and the row leaving it as the
+// window moves down.
+constexpr int kRingRows = 8;
 // Two rows of column sums: 7x7 and 3x3.
 constexpr int kSumRows = 2;
 // Rows start on 64-byte boundaries.
@@ -36,9 +39,17 @@ long long RowStride(int width) {
     return (ints + kRowAlignment - 1) / kRowAlignment * kRowAlignment;
 }
 
+// Each source row is widened once: shuffling 16-bit lanes out to 32 bits is the scarce
+// operation, so the row's seven uses read the integers.
+SOLOMA_MULTIVERSION void WidenRow(const u16* __restrict src, int* __restrict dst, int n) {
+    for (int x = 0; x < n; ++x) {
+        dst[x] = src[x];
+    }
+}
+
 // Column sums of the first output row: the seven rows of its 7x7 window (r[0] to r[6]) and
 // the middle three for the 3x3 window.
-SOLOMA_MULTIVERSION void StartColumnSums(const u16* const* r, int* __restrict sums7,
+SOLOMA_MULTIVERSION void StartColumnSums(const int* const* r, int* __restrict sums7,
                                          int* __restrict sums3, int n) {
     for (int x = 0; x < n; ++x) {
         const int middle = r[2][x] + r[3][x] + r[4][x];
@@ -49,8 +60,8 @@ SOLOMA_MULTIVERSION void StartColumnSums(const u16* const* r, int* __restrict su
 
 // Moves the column sums down by one row: each window gains the row entering below and loses
 // the row leaving above.
-SOLOMA_MULTIVERSION void SlideColumnSums(const u16* __restrict enter7, const u16* __restrict leave7,
-                                         const u16* __restrict enter3, const u16* __restrict leave3,
+SOLOMA_MULTIVERSION void SlideColumnSums(const int* __restrict enter7, const int* __restrict leave7,
+                                         const int* __restrict enter3, const int* __restrict leave3,
                                          int* __restrict sums7, int* __restrict sums3, int n) {
     for (int x = 0; x < n; ++x) {
         sums7[x] += enter7[x] - leave7[x];
@@ -72,7 +83,7 @@ void ReplicateEnds(int* sums, int n) {
 // detail band times the gain, their sum, and the conversion to 16 bits, clamped to
 // [lo, hi] = [0, 65535] (NaN becomes 0) and rounded to nearest, ties to even. The bounds come
 // in as arguments so that the selects stay vector minima and maxima.
-SOLOMA_MULTIVERSION void FinishRow(const u16* __restrict centre, const int* __restrict sums7,
+SOLOMA_MULTIVERSION void FinishRow(const int* __restrict centre, const int* __restrict sums7,
                                    const int* __restrict sums3, u16* __restrict dst, int n,
                                    int rangeSum, float detailGain, float lo, float hi) {
     // Adding 1.5 * 2^23 rounds a value of [0, 65535] to an integer, ties to even, and leaves
@@ -101,25 +112,36 @@ SOLOMA_MULTIVERSION void FinishRow(const u16* __restrict centre, const int* __re
 }  // namespace
 
 int FastDdeScratchInts(int width) {
-    const long long ints = kSumRows * RowStride(width);
+    const long long ints = (kRingRows + kSumRows) * RowStride(width);
     return width > 0 && ints <= INT_MAX ? static_cast<int>(ints) : 0;
 }
 
 void FastDdePass(const u16* src, int srcStep, u16* dst, int dstStep, int rangeSum, float detailGain,
                  int width, int height, int* scratch) {
     const std::ptrdiff_t stride = RowStride(width);
-    int* sums7 = scratch + kBorder;
+    int* ring = scratch;
+    int* sums7 = ring + kRingRows * stride + kBorder;
     int* sums3 = sums7 + stride;
-    // Rows beyond the frame repeat its first or last row.
-    auto row = [&](int sy) { return RowAt(src, srcStep, std::clamp(sy, 0, height - 1)); };
-    const u16* first[7];
+    // Source rows are widened once each, in order, into slot row % kRingRows; the rows a
+    // window needs and the one leaving it never share a slot. Rows beyond the frame repeat
+    // its first or last row.
+    int widened = 0;
+    auto row = [&](int sy) -> const int* {
+        sy = std::clamp(sy, 0, height - 1);
+        for (; widened <= sy; ++widened) {
+            WidenRow(RowAt(src, srcStep, widened), ring + (widened % kRingRows) * stride, width);
+        }
+        return ring + (sy % kRingRows) * stride;
+    };
+    const int* first[7];
     for (int i = 0; i < 7; ++i) {
         first[i] = row(i - kBorder);
     }
     StartColumnSums(first, sums7, sums3, width);
     for (int y = 0; y < height; ++y) {
         if (y > 0) {
-            SlideColumnSums(row(y + 3), row(y - 4), row(y + 1), row(y - 2), sums7, sums3, width);
+            const int* enter7 = row(y + 3);
+            SlideColumnSums(enter7, row(y - 4), row(y + 1), row(y - 2), sums7, sums3, width);
         }
         ReplicateEnds(sums7, width);
         ReplicateEnds(sums3, width);
