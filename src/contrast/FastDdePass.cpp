@@ -74,16 +74,14 @@ SOLOMA_MULTIVERSION void StartColumnSums(const int* const* r, int* __restrict su
 // bounds come in as arguments so that the selects stay vector minima and maxima. Inlined into
 // the multiversioned row loops, so that it is compiled for each of their targets.
 __attribute__((always_inline)) inline u16 FinishPixel(int window7, int window3, int centre,
-                                                      int rangeSum, float detailGain, float lo,
+                                                      float offset, float detailGain, float lo,
                                                       float hi) {
     // Adding 1.5 * 2^23 rounds a value of [0, 65535] to an integer, ties to even, and leaves
     // that integer in the low bits of the sum's mantissa.
     constexpr float magic = 0x1.8p23f;
     const float mean7 = static_cast<float>(window7) * kOneFortyNinth;
     const float mean3 = static_cast<float>(window3) / 9.0f;
-    // 0.5 * src + 0.25 * (max + min) is a multiple of 0.25 below 2^16: exact in float, so it
-    // is formed from one exact integer.
-    const float halved = static_cast<float>(2 * centre + rangeSum) * 0.25f;
+    const float halved = static_cast<float>(centre) * 0.5f + offset;
     const float detail = (mean3 - mean7) * detailGain;
     const float value = halved + detail;
     float clamped = value > lo ? value : lo;
@@ -104,7 +102,7 @@ SOLOMA_MULTIVERSION void FinishRowEntering(const int* __restrict wide, int* __re
                                            const int* __restrict leave7, int* __restrict sums7,
                                            const int* __restrict above3, const int* __restrict at3,
                                            const int* __restrict below3, u16* __restrict dst, int n,
-                                           int rangeSum, float detailGain, float lo, float hi) {
+                                           float offset, float detailGain, float lo, float hi) {
     for (int x = 0; x < n; ++x) {
         const int middle = wide[x - 1] + wide[x] + wide[x + 1];
         const int enter7 = wide[x - 3] + wide[x - 2] + middle + wide[x + 2] + wide[x + 3];
@@ -113,7 +111,7 @@ SOLOMA_MULTIVERSION void FinishRowEntering(const int* __restrict wide, int* __re
         const int window7 = sums7[x] + (enter7 - leave7[x]);
         sums7[x] = window7;
         const int window3 = above3[x] + at3[x] + below3[x];
-        dst[x] = FinishPixel(window7, window3, centre[x], rangeSum, detailGain, lo, hi);
+        dst[x] = FinishPixel(window7, window3, centre[x], offset, detailGain, lo, hi);
     }
 }
 
@@ -123,12 +121,12 @@ SOLOMA_MULTIVERSION void FinishRow(const u16* __restrict centre, const int* __re
                                    const int* __restrict leave7, int* __restrict sums7,
                                    const int* __restrict above3, const int* __restrict at3,
                                    const int* __restrict below3, u16* __restrict dst, int n,
-                                   int rangeSum, float detailGain, float lo, float hi) {
+                                   float offset, float detailGain, float lo, float hi) {
     for (int x = 0; x < n; ++x) {
         const int window7 = sums7[x] + (enter7[x] - leave7[x]);
         sums7[x] = window7;
         const int window3 = above3[x] + at3[x] + below3[x];
-        dst[x] = FinishPixel(window7, window3, centre[x], rangeSum, detailGain, lo, hi);
+        dst[x] = FinishPixel(window7, window3, centre[x], offset, detailGain, lo, hi);
     }
 }
 
@@ -142,6 +140,8 @@ int FastDdeScratchInts(int width) {
 void FastDdePass(const u16* src, int srcStep, u16* dst, int dstStep, int rangeSum, float detailGain,
                  int width, int height, int* scratch) {
     const std::ptrdiff_t stride = RowStride(width);
+    // The sum is formed as an integer before it becomes a float.
+    const float centreOffset = static_cast<float>(rangeSum) * 0.25f;
     int* wide = scratch + kBorder;
     int* ring7 = scratch + stride;
     int* ring3 = ring7 + kRingRows * stride;
@@ -176,12 +176,12 @@ void FastDdePass(const u16* src, int srcStep, u16* dst, int dstStep, int rangeSu
             const std::ptrdiff_t offset = (entering % kRingRows) * stride;
             WidenRow(RowAt(src, srcStep, entering), wide, width);
             FinishRowEntering(wide, ring7 + offset, ring3 + offset, RowAt(src, srcStep, y), leave7,
-                              sums7, above3, at3, below3, out, width, rangeSum, detailGain, 0.0f,
-                              65535.0f);
+                              sums7, above3, at3, below3, out, width, centreOffset, detailGain,
+                              0.0f, 65535.0f);
             made = entering + 1;
         } else {
             FinishRow(RowAt(src, srcStep, y), ring7 + slot(entering), leave7, sums7, above3, at3,
-                      below3, out, width, rangeSum, detailGain, 0.0f, 65535.0f);
+                      below3, out, width, centreOffset, detailGain, 0.0f, 65535.0f);
         }
     }
 }
