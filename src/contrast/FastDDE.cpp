@@ -19,11 +19,11 @@ bool FastDDE::Allocate(int width, int height) {
         return true;
     }
     Cleanup();
-    const int floats = FastDdeScratchFloats(width);
-    if (floats == 0) {
+    const int ints = FastDdeScratchInts(width);
+    if (ints == 0) {
         return false;
     }
-    _rows.Allocate(floats);
+    _rows.Allocate(ints);
     if (!_rows) {
         return false;
     }
@@ -50,9 +50,9 @@ void FastDDE::Create(unsigned short* src, int srcStep, unsigned short* dst, int 
     unsigned short maxValue = 0;
     PixelPrimitives::MinMax_16u_C1(src, srcStep, width, height, &minValue, &maxValue);
     // Halve the contrast about the middle of the frame's range: [min, max] lands on its
-    // middle half. The sum is formed as an integer before it becomes a float.
-    const float offset = static_cast<float>(maxValue + minValue) * 0.25f;
-    FastDdePass(src, srcStep, dst, dstStep, offset, detailGain, width, height, _rows.Get());
+    // middle half.
+    FastDdePass(src, srcStep, dst, dstStep, maxValue + minValue, detailGain, width, height,
+                _rows.Get());
 }
 
 }  // namespace ImageProcessing

@@ -4,22 +4,26 @@ namespace Varnik {
 namespace Soloma {
 namespace ImageProcessing {
 
-// The whole of fast detail enhancement in one pass over the frame, a pair of rows at a time:
-// source rows are converted to floats into a ring of eight rows as the windows reach them,
-// their column sums for the 3x3 and 7x7 means are taken for two output rows at once, and each
-// output row is finished and converted back while those sums are still in cache. Every pixel
-// goes through the float operations of the whole-image primitives (conversion, box low-pass,
-// general filter on the replicated-border copy, scaling, offset, difference, gain, sum and
-// conversion) in their order, so the result is the same to the bit:
-//   dst = round(clamp(0.5 * src + offset + detailGain * (mean3x3 - mean7x7), 0, 65535)).
+// The whole of fast detail enhancement in one pass over the frame, a row at a time: each source
+// row's integer sums of 7 and of 3 neighbouring pixels are made once, as it enters the window;
+// the 7x7 window sums slide down the frame (the entering row's sums added, the leaving row's
+// taken off), the 3x3 ones add three rows of sums, and each output row is finished in the same
+// loop. Every window sum of 16-bit values is an integer below 2^24, exact in float whatever
+// the order of its additions, so the sums match those of the whole-image primitives (box
+// low-pass, general filter on the replicated-border copy) to the bit; the float operations
+// that round (the scaling of the means, the halving and offset, the difference, the gain, the
+// sum and the conversion) keep the primitives' order:
+//   dst = round(clamp(0.5 * src + 0.25 * rangeSum + detailGain * (mean3x3 - mean7x7), 0, 65535))
+// with rangeSum the frame's maximum plus its minimum.
 
-// Floats of scratch the pass needs for rows of `width` pixels; 0 when that does not fit an int.
-int FastDdeScratchFloats(int width);
+// Integers of scratch the pass needs for rows of `width` pixels; 0 when that does not fit an
+// int.
+int FastDdeScratchInts(int width);
 
 // Enhances the width x height region of src into dst (width, height > 0), with scratch of
-// FastDdeScratchFloats(width) floats.
+// FastDdeScratchInts(width) integers.
 void FastDdePass(const unsigned short* src, int srcStep, unsigned short* dst, int dstStep,
-                 float offset, float detailGain, int width, int height, float* scratch);
+                 int rangeSum, float detailGain, int width, int height, int* scratch);
 
 }  // namespace ImageProcessing
 }  // namespace Soloma

@@ -69,10 +69,22 @@ Frame EnhanceStepByStep(const Frame& src, float gain) {
 
 // Bit for bit the step-by-step result: random and smooth frames, gains that cancel, keep,
 // boost (saturating) or poison (NaN) the detail band; odd and even heights, so that the last
-// row goes alone or in a pair; strips of one pixel; rows longer than the filters' column strips.
+// row goes alone or in a pair; strips of one pixel; rows longer than the filters' column strips;
+// strips of two and three pixels, frames of three and four rows (no row, or one, enters below
+// the first window) and heights that wrap the rings of row sums more than once.
 TEST(FastDDE, SameBitsAsStepByStep) {
     std::vector<RegionSize> sizes = TestRegionSizes();
-    sizes.insert(sizes.end(), {{1, 2}, {2, 1}, {6, 6}, {8, 9}, {1100, 5}, {640, 8}});
+    sizes.insert(sizes.end(), {{1, 2},
+                               {2, 1},
+                               {6, 6},
+                               {8, 9},
+                               {1100, 5},
+                               {640, 8},
+                               {2, 11},
+                               {3, 4},
+                               {5, 3},
+                               {3, 17},
+                               {19, 10}});
     FastDDE dde;
     unsigned seed = 40;
     for (RegionSize size : sizes) {

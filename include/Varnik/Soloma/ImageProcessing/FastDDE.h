@@ -11,7 +11,7 @@ namespace ImageProcessing {
 // the middle of its own range, and the detail band, the 3x3 mean minus the 7x7 mean, is added
 // back times a gain:
 //   dst = 0.5 * src + 0.25 * (max + min) + detailGain * (mean3x3(src) - mean7x7(src)).
-// The frame goes through in one pass, a pair of rows at a time, with the arithmetic of the
+// The frame goes through in one pass, a row at a time, with the arithmetic of the
 // whole-image primitives; the object only keeps its row scratch so that a stream of frames of
 // one size allocates nothing. Nothing carries from one frame to the next.
 class SOLOMA_IMAGEPROCESSING_API FastDDE {
@@ -34,7 +34,7 @@ private:
 
     int _width = 0;  // size the scratch is allocated for, 0 when none
     int _height = 0;
-    detail::VectorBuffer<float> _rows;  // float rows of the frame and their column sums
+    detail::VectorBuffer<int> _rows;  // column sums of the windows
 };
 
 }  // namespace ImageProcessing
