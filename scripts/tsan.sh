@@ -14,6 +14,12 @@ echo "== ThreadSanitizer build (clang, LLVM's OpenMP runtime) and tests"
 CXX=clang++-14 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DSOLOMA_SANITIZE_THREAD=ON -DSOLOMA_BUILD_TESTS=ON -DSOLOMA_BUILD_TOOLS=ON \
     -DSOLOMA_BUILD_PYTHON=OFF -DSOLOMA_BUILD_BENCHMARKS=OFF >/dev/null
+# ignore_noninstrumented_modules drops reports whose accesses all lie in code built without
+# the sanitizer (the OpenMP runtime's own bookkeeping, GoogleTest, the C++ runtime): the
+# runtime's tool library asks for it, as its accesses are not tracked. Every access made by
+# the libraries, the tool and the tests is still checked. Set before the build, whose test
+# discovery already runs the test programs.
+export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:ignore_noninstrumented_modules=1"
 cmake --build "$build" -j"$jobs"
 
 # A library that found GCC's runtime would give false reports, or none where they are due.
@@ -29,11 +35,6 @@ if [[ ! -f "$archer" ]]; then
     exit 1
 fi
 
-# ignore_noninstrumented_modules drops reports whose accesses all lie in code built without
-# the sanitizer (the OpenMP runtime's own bookkeeping, GoogleTest, the C++ runtime): the
-# runtime's tool library asks for it, as its accesses are not tracked. Every access made by
-# the libraries, the tool and the tests is still checked.
-export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:ignore_noninstrumented_modules=1"
 export OMP_TOOL_LIBRARIES="$archer"
 # Four threads even on two processors, so that every parallel region really runs as a team.
 export OMP_NUM_THREADS=4
