@@ -2,6 +2,7 @@
 // check, and main(). The cases themselves live in the *Benchmarks.cpp files.
 #include "BenchSupport.h"
 
+#include "AllocationCount.h"
 #include "PngIo.h"
 #include "SyntheticFrame.h"
 
@@ -11,13 +12,11 @@
 #include <benchmark/benchmark.h>
 #include <omp.h>
 
-#include <atomic>
 #include <cmath>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <new>
 #include <set>
 #include <string>
 #include <vector>
@@ -25,26 +24,6 @@
 #ifdef SOLOMA_BENCH_OPENCV
 #include <opencv2/imgproc.hpp>
 #endif
-
-// Every operator new of the process is counted, so that the steady-state check also sees
-// allocations that do not go through the primitives' allocators.
-namespace {
-std::atomic<long long> operatorNewCount{0};
-}
-
-void* operator new(std::size_t size) {
-    operatorNewCount.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size == 0 ? 1 : size)) {
-        return p;
-    }
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
 
 namespace {
 
@@ -189,10 +168,6 @@ bool SingleThreaded() {
 void SetBytes(benchmark::State& state, const Frame& frame) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
                             static_cast<int64_t>(frame.Width()) * frame.Height() * 2);
-}
-
-long long AllocationMark() {
-    return PixelPrimitivesAllocationCount() + operatorNewCount.load(std::memory_order_relaxed);
 }
 
 void ReportAllocations(benchmark::State& state, long long mark) {

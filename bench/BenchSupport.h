@@ -4,6 +4,7 @@
 // lines, and the steady-state allocation check. Each file registers its cases for every input
 // through one Register...Benchmarks function, called by main().
 
+#include "AllocationCount.h"
 #include "Frames.h"
 
 #include <benchmark/benchmark.h>
@@ -51,8 +52,7 @@ void SetBytes(benchmark::State& state, const Frame& frame);
 // Steady-state allocation check (TimeSteadyState does it all): take a mark after the warm-up
 // call and before the timed loop, then report. Counts the primitives module's allocations and every
 // operator new of the process; any allocation sets the counter "allocations_after_first" and fails
-// the case.
-long long AllocationMark();
+// the case. AllocationMark() is in AllocationCount.h.
 void ReportAllocations(benchmark::State& state, long long mark);
 
 // Times call() as a stream of frames: one call first, which may allocate its buffers, then the

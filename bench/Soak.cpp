@@ -7,6 +7,7 @@
 // block allocates after its first frame.
 //
 // Usage: soloma_soak [--frames-per-size N] [--cycles N]
+#include "AllocationCount.h"
 #include "Image.h"
 #include "SyntheticPlume.h"
 
@@ -27,37 +28,15 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <new>
 #include <string>
 #include <vector>
 
 namespace IP = Varnik::Soloma::ImageProcessing;
 namespace Cli = Varnik::Soloma::Cli;
-
-// Every operator new of the process is counted, so that the steady-state check also sees
-// allocations that do not go through the primitives' allocators.
-namespace {
-std::atomic<long long> operatorNewCount{0};
-}
-
-void* operator new(std::size_t size) {
-    operatorNewCount.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size == 0 ? 1 : size)) {
-        return p;
-    }
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
 
 namespace {
 
@@ -76,10 +55,6 @@ constexpr double kToleranceMiB = 2.0;
 // Allowed growth of the heap in use: caches of the runtimes that fill once (some 50 KiB); one
 // lost float image of 321x241 or larger exceeds it.
 constexpr double kHeapToleranceMiB = 0.25;
-
-long long AllocationCount() {
-    return PixelPrimitivesAllocationCount() + operatorNewCount.load(std::memory_order_relaxed);
-}
 
 double PeakResidentMiB() {
     rusage usage{};
@@ -261,7 +236,7 @@ int main(int argc, char** argv) {
         for (const Recording& recording : recordings) {
             const auto start = std::chrono::steady_clock::now();
             processors.Process(recording, 0, outputs);
-            const long long mark = AllocationCount();
+            const long long mark = AllocationMark();
             for (int i = 1; i < framesPerSize; ++i) {
                 processors.Process(recording, i, outputs);
             }
@@ -269,7 +244,7 @@ int main(int argc, char** argv) {
                 std::chrono::steady_clock::now() - start;
             const BlockResult block{recording.size,    elapsed.count() / framesPerSize,
                                     PeakResidentMiB(), CurrentResidentMiB(),
-                                    HeapInUseMiB(),    AllocationCount() - mark};
+                                    HeapInUseMiB(),    AllocationMark() - mark};
             results.push_back(block);
             const std::string size =
                 std::to_string(block.size.width) + "x" + std::to_string(block.size.height);
