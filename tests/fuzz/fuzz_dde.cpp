@@ -1,8 +1,7 @@
 #include <Varnik/Soloma/ImageProcessing/DDE.h>
 
 #include "FuzzImage.h"
-
-#include <memory>
+#include "FuzzStream.h"
 
 using Varnik::Soloma::ImageProcessing::DDE;
 using namespace Varnik::Soloma::Fuzz;
@@ -43,38 +42,13 @@ void Enhance(DDE& dde, FuzzInput& input, int width, int height) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzInput input(data, size);
-    auto dde = input.Bool()
-                   ? std::make_unique<DDE>()
-                   : std::make_unique<DDE>(DrawKernelSize(input), input.FloatParam(0.1f, 5.0f));
-    int width = 0;
-    int height = 0;
-    input.Size(1 << 14, &width, &height);
-    for (int step = 0; step < 5 && !input.Exhausted(); ++step) {
-        switch (input.Below(6)) {
-            case 0: {
-                DDE copy(*dde);
-                Enhance(copy, input, width, height);
-                break;
-            }
-            case 1: {
-                DDE other(DrawKernelSize(input), input.FloatParam(0.1f, 5.0f));
-                Enhance(other, input, width, height);
-                if (input.Bool()) {
-                    *dde = other;
-                } else {
-                    other = *dde;
-                }
-                break;
-            }
-            case 2:
-                dde->Init(DrawKernelSize(input), input.FloatParam(0.1f, 5.0f));
-                break;
-            case 3:
-                input.Size(1 << 14, &width, &height);
-                [[fallthrough]];
-            default:
-                Enhance(*dde, input, width, height);
-        }
-    }
+    DDE dde = input.Bool() ? DDE() : DDE(DrawKernelSize(input), input.FloatParam(0.1f, 5.0f));
+    RunStream(
+        input, dde, {1 << 14, 5, 6, 1},
+        [&] { return DDE(DrawKernelSize(input), input.FloatParam(0.1f, 5.0f)); },
+        [&](DDE& d, int width, int height) { Enhance(d, input, width, height); },
+        [&](DDE& d, int, int, int) {
+            d.Init(DrawKernelSize(input), input.FloatParam(0.1f, 5.0f));
+        });
     return 0;
 }

@@ -1,6 +1,7 @@
 #include <Varnik/Soloma/ImageProcessing/FastDDE.h>
 
 #include "FuzzImage.h"
+#include "FuzzStream.h"
 
 using Varnik::Soloma::ImageProcessing::FastDDE;
 using namespace Varnik::Soloma::Fuzz;
@@ -19,33 +20,7 @@ void Enhance(FastDDE& dde, FuzzInput& input, int width, int height) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzInput input(data, size);
     FastDDE dde;
-    int width = 0;
-    int height = 0;
-    input.Size(1 << 16, &width, &height);
-    for (int step = 0; step < 5 && !input.Exhausted(); ++step) {
-        switch (input.Below(5)) {
-            case 0: {
-                FastDDE copy(dde);
-                Enhance(copy, input, width, height);
-                break;
-            }
-            case 1: {
-                FastDDE other;
-                Enhance(other, input, width, height);
-                if (input.Bool()) {
-                    dde = other;
-                } else {
-                    other = dde;
-                    Enhance(other, input, width, height);
-                }
-                break;
-            }
-            case 2:
-                input.Size(1 << 16, &width, &height);
-                [[fallthrough]];
-            default:
-                Enhance(dde, input, width, height);
-        }
-    }
+    RunStream(input, dde, {1 << 16, 5, 5, 0},
+              [&](FastDDE& d, int width, int height) { Enhance(d, input, width, height); });
     return 0;
 }

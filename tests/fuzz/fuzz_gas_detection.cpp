@@ -1,8 +1,7 @@
 #include <Varnik/Soloma/ImageProcessing/GasDetection.h>
 
 #include "FuzzImage.h"
-
-#include <memory>
+#include "FuzzStream.h"
 
 using Varnik::Soloma::ImageProcessing::GasDetection;
 using namespace Varnik::Soloma::Fuzz;
@@ -68,42 +67,19 @@ void Detect(GasDetection& gas, FuzzInput& input, int width, int height) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzInput input(data, size);
-    auto gas = input.Bool() ? std::make_unique<GasDetection>()
-                            : std::make_unique<GasDetection>(
-                                  input.IntParam(0, 2), DrawWindowSize(input), DrawPsdStep(input),
-                                  input.IntParam(-2, 20), input.FloatParam(0.0f, 10.0f),
-                                  input.FloatParam(-0.5f, 1.0f));
-    int width = 0;
-    int height = 0;
-    input.Size(1 << 15, &width, &height);
-    for (int step = 0; step < 6 && !input.Exhausted(); ++step) {
-        switch (input.Below(7)) {
-            case 0: {
-                GasDetection copy(*gas);
-                Detect(copy, input, width, height);
-                break;
-            }
-            case 1: {
-                GasDetection other;
-                ChangeParameters(other, input);
-                Detect(other, input, width, height);
-                if (input.Bool()) {
-                    *gas = other;
-                } else {
-                    other = *gas;
-                    Detect(other, input, width, height);
-                }
-                break;
-            }
-            case 2:
-                ChangeParameters(*gas, input);
-                break;
-            case 3:
-                input.Size(1 << 15, &width, &height);
-                [[fallthrough]];
-            default:
-                Detect(*gas, input, width, height);
-        }
-    }
+    GasDetection gas =
+        input.Bool() ? GasDetection()
+                     : GasDetection(input.IntParam(0, 2), DrawWindowSize(input), DrawPsdStep(input),
+                                    input.IntParam(-2, 20), input.FloatParam(0.0f, 10.0f),
+                                    input.FloatParam(-0.5f, 1.0f));
+    RunStream(
+        input, gas, {1 << 15, 6, 7, 1},
+        [&] {
+            GasDetection other;
+            ChangeParameters(other, input);
+            return other;
+        },
+        [&](GasDetection& g, int width, int height) { Detect(g, input, width, height); },
+        [&](GasDetection& g, int, int, int) { ChangeParameters(g, input); });
     return 0;
 }

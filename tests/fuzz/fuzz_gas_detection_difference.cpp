@@ -1,6 +1,7 @@
 #include <Varnik/Soloma/ImageProcessing/GasDetectionDifference.h>
 
 #include "FuzzImage.h"
+#include "FuzzStream.h"
 
 using Varnik::Soloma::ImageProcessing::GasDetectionDifference;
 using namespace Varnik::Soloma::Fuzz;
@@ -43,37 +44,14 @@ void Detect(GasDetectionDifference& gas, FuzzInput& input, int width, int height
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzInput input(data, size);
     GasDetectionDifference gas;
-    int width = 0;
-    int height = 0;
-    input.Size(1 << 15, &width, &height);
-    for (int step = 0; step < 6 && !input.Exhausted(); ++step) {
-        switch (input.Below(7)) {
-            case 0: {
-                GasDetectionDifference copy(gas);
-                Detect(copy, input, width, height);
-                break;
-            }
-            case 1: {
-                GasDetectionDifference other;
-                ChangeParameters(other, input);
-                Detect(other, input, width, height);
-                if (input.Bool()) {
-                    gas = other;
-                } else {
-                    other = gas;
-                    Detect(other, input, width, height);
-                }
-                break;
-            }
-            case 2:
-                ChangeParameters(gas, input);
-                break;
-            case 3:
-                input.Size(1 << 15, &width, &height);
-                [[fallthrough]];
-            default:
-                Detect(gas, input, width, height);
-        }
-    }
+    RunStream(
+        input, gas, {1 << 15, 6, 7, 1},
+        [&] {
+            GasDetectionDifference other;
+            ChangeParameters(other, input);
+            return other;
+        },
+        [&](GasDetectionDifference& g, int width, int height) { Detect(g, input, width, height); },
+        [&](GasDetectionDifference& g, int, int, int) { ChangeParameters(g, input); });
     return 0;
 }

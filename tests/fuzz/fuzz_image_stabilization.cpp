@@ -1,6 +1,7 @@
 #include <Varnik/Soloma/ImageProcessing/ImageStabilization.h>
 
 #include "FuzzImage.h"
+#include "FuzzStream.h"
 
 using Varnik::Soloma::ImageProcessing::ImageStabilization;
 using namespace Varnik::Soloma::Fuzz;
@@ -43,33 +44,8 @@ void Stabilize(ImageStabilization& stabilizer, FuzzInput& input, int width, int 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzInput input(data, size);
     ImageStabilization stabilizer;
-    int width = 0;
-    int height = 0;
-    input.Size(1 << 16, &width, &height);
-    for (int step = 0; step < 5 && !input.Exhausted(); ++step) {
-        switch (input.Below(5)) {
-            case 0: {
-                ImageStabilization copy(stabilizer);
-                Stabilize(copy, input, width, height);
-                break;
-            }
-            case 1: {
-                ImageStabilization other;
-                Stabilize(other, input, width, height);
-                if (input.Bool()) {
-                    stabilizer = other;
-                } else {
-                    other = stabilizer;
-                    Stabilize(other, input, width, height);
-                }
-                break;
-            }
-            case 2:
-                input.Size(1 << 16, &width, &height);
-                [[fallthrough]];
-            default:
-                Stabilize(stabilizer, input, width, height);
-        }
-    }
+    RunStream(
+        input, stabilizer, {1 << 16, 5, 5, 0},
+        [&](ImageStabilization& s, int width, int height) { Stabilize(s, input, width, height); });
     return 0;
 }

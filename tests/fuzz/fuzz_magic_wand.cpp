@@ -1,6 +1,7 @@
 #include <Varnik/Soloma/ImageProcessing/MagicWand.h>
 
 #include "FuzzImage.h"
+#include "FuzzStream.h"
 
 using Varnik::Soloma::ImageProcessing::MagicWand;
 using namespace Varnik::Soloma::Fuzz;
@@ -39,41 +40,17 @@ void Select(MagicWand& wand, FuzzInput& input, int width, int height) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzInput input(data, size);
     MagicWand wand;
-    int width = 0;
-    int height = 0;
-    input.Size(1 << 15, &width, &height);
-    for (int step = 0; step < 6 && !input.Exhausted(); ++step) {
-        switch (input.Below(8)) {
-            case 0: {
-                MagicWand copy(wand);
-                Select(copy, input, width, height);
-                break;
-            }
-            case 1: {
-                MagicWand other;
-                Select(other, input, width, height);
-                if (input.Bool()) {
-                    wand = other;
-                } else {
-                    other = wand;
-                    Select(other, input, width, height);
-                }
-                break;
-            }
-            case 2:
+    RunStream(
+        input, wand, {1 << 15, 6, 8, 2}, [] { return MagicWand(); },
+        [&](MagicWand& w, int width, int height) { Select(w, input, width, height); },
+        [&](MagicWand& w, int step, int width, int height) {
+            if (step == 0) {
                 // Sizes of 0 and below leave the object without buffers.
-                wand.Init(input.Bool() ? input.IntIn(-2, 300) : width,
-                          input.Bool() ? input.IntIn(-2, 300) : height);
-                break;
-            case 3:
-                wand.Cleanup();
-                break;
-            case 4:
-                input.Size(1 << 15, &width, &height);
-                [[fallthrough]];
-            default:
-                Select(wand, input, width, height);
-        }
-    }
+                w.Init(input.Bool() ? input.IntIn(-2, 300) : width,
+                       input.Bool() ? input.IntIn(-2, 300) : height);
+            } else {
+                w.Cleanup();
+            }
+        });
     return 0;
 }

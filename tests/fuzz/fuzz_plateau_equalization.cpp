@@ -1,8 +1,8 @@
 #include <Varnik/Soloma/ImageProcessing/PlateauEqualization.h>
 
 #include "FuzzImage.h"
+#include "FuzzStream.h"
 
-#include <memory>
 #include <vector>
 
 using Varnik::Soloma::ImageProcessing::PlateauEqualization;
@@ -73,40 +73,17 @@ void Equalize(PlateauEqualization& plateau, FuzzInput& input, int width, int hei
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzInput input(data, size);
-    auto plateau = std::make_unique<PlateauEqualization>(DrawBinCount(input));
-    int width = 0;
-    int height = 0;
-    input.Size(1 << 16, &width, &height);
-    for (int step = 0; step < 6 && !input.Exhausted(); ++step) {
-        switch (input.Below(8)) {
-            case 0: {
-                PlateauEqualization copy(*plateau);
-                Equalize(copy, input, width, height);
-                break;
+    PlateauEqualization plateau(DrawBinCount(input));
+    RunStream(
+        input, plateau, {1 << 16, 6, 8, 2},
+        [&] { return PlateauEqualization(DrawBinCount(input)); },
+        [&](PlateauEqualization& p, int width, int height) { Equalize(p, input, width, height); },
+        [&](PlateauEqualization& p, int step, int, int) {
+            if (step == 0) {
+                p.SetDampingFactor(input.FloatParam(0.0f, 1.0f));
+            } else {
+                p.Reset();
             }
-            case 1: {
-                PlateauEqualization other(DrawBinCount(input));
-                Equalize(other, input, width, height);
-                if (input.Bool()) {
-                    *plateau = other;
-                } else {
-                    other = *plateau;
-                    Equalize(other, input, width, height);
-                }
-                break;
-            }
-            case 2:
-                plateau->SetDampingFactor(input.FloatParam(0.0f, 1.0f));
-                break;
-            case 3:
-                plateau->Reset();
-                break;
-            case 4:
-                input.Size(1 << 16, &width, &height);
-                [[fallthrough]];
-            default:
-                Equalize(*plateau, input, width, height);
-        }
-    }
+        });
     return 0;
 }
