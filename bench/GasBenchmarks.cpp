@@ -1,6 +1,7 @@
 // The two gas detectors on a 640x480 pair (the frame's first 480 rows, and the same rows moved
 // by a few pixels with an absorbing patch added), next to the same steps in OpenCV.
 #include "BenchSupport.h"
+#include "GasPeers.h"
 
 #include <PixelPrimitives/PixelPrimitives.h>
 #include <Varnik/Soloma/ImageProcessing/GasDetection.h>
@@ -87,48 +88,21 @@ void CvBlockDft(benchmark::State& state, const BenchInput* in) {
     cv::subtract(a, b, d);
     cv::Mat spectrum, transposed;
     for (auto _ : state) {
-        for (int y = 0; y + 32 <= kHeight; y += 16) {
-            for (int x = 0; x + 32 <= kWidth; x += 16) {
-                const cv::Mat block = d(cv::Rect(x, y, 32, 32));
-                cv::dft(block, spectrum, cv::DFT_ROWS);
-                cv::transpose(block, transposed);
-                cv::dft(transposed, spectrum, cv::DFT_ROWS);
-            }
-        }
+        BlockTransformsInOpenCv(d, spectrum, transposed);
         benchmark::DoNotOptimize(spectrum.data);
     }
     SetBytes(state, pair.ref);
 }
 
-// The difference detector's steps: conversions, the edge magnitudes of both frames (four 5x5
-// box filters), the weighting, the 7x7 Gaussian, the threshold and the extremes.
+// The difference detector's steps.
 void CvDifferenceSteps(benchmark::State& state, const BenchInput* in) {
     GasPair pair(*in->frame);
     const cv::Mat src(kHeight, kWidth, CV_16U, pair.src.Data(), pair.src.Pitch());
     const cv::Mat ref(kHeight, kWidth, CV_16U, pair.ref.Data(), pair.ref.Pitch());
-    cv::Mat a, b, d, la, lb, ea, eb, weight, smooth, magnitude;
-    const cv::Size box(5, 5);
+    DifferenceScratch scratch;
     for (auto _ : state) {
-        src.convertTo(a, CV_32F);
-        ref.convertTo(b, CV_32F);
-        cv::subtract(a, b, d);
-        cv::blur(a, la, box, cv::Point(-1, -1), cv::BORDER_REPLICATE);
-        cv::absdiff(la, a, la);
-        cv::blur(la, ea, box, cv::Point(-1, -1), cv::BORDER_REPLICATE);
-        cv::blur(b, lb, box, cv::Point(-1, -1), cv::BORDER_REPLICATE);
-        cv::absdiff(lb, b, lb);
-        cv::blur(lb, eb, box, cv::Point(-1, -1), cv::BORDER_REPLICATE);
-        cv::add(ea, eb, weight);
-        double lo = 0.0, hi = 0.0;
-        cv::minMaxLoc(weight, &lo, &hi);
-        cv::threshold(weight * (8.0 / hi), weight, 1.0, 1.0, cv::THRESH_TRUNC);
-        cv::subtract(weight, 1.0, weight);
-        cv::multiply(d, weight, d);
-        cv::GaussianBlur(d, smooth, cv::Size(7, 7), 1.5, 1.5, cv::BORDER_REPLICATE);
-        magnitude = cv::abs(smooth);
-        cv::minMaxLoc(magnitude, &lo, &hi);
-        cv::threshold(smooth, smooth, 20.0, 0.0, cv::THRESH_TOZERO);
-        benchmark::DoNotOptimize(smooth.data);
+        DifferenceStepsInOpenCv(src, ref, scratch);
+        benchmark::DoNotOptimize(scratch.smooth.data);
     }
     SetBytes(state, pair.ref);
 }

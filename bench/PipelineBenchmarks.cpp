@@ -4,6 +4,7 @@
 // statistics in kelvin. Next to it, the sum of its stages' OpenCV peers, composed as the
 // class benchmarks compose them.
 #include "BenchSupport.h"
+#include "GasPeers.h"
 
 #include "ThermalChain.h"
 
@@ -81,8 +82,7 @@ void CvPeers(benchmark::State& state, const BenchInput* in) {
     const cv::Mat kernel = cv::getStructuringElement(cv::MORPH_RECT, cv::Size(3, 3));
     cv::Mat hist, bilateral, spectrum, transposed, eight, coloured, grey, band, fill, region;
     cv::Mat mask(kHeight, kWidth, CV_8U, cv::Scalar(0));
-    cv::Mat a, b, d, la, lb, ea, eb, weight, smooth, magnitude;
-    const cv::Size box(5, 5);
+    DifferenceScratch gasDifference;
     for (auto _ : state) {
         // statistics: meanStdDev + minMaxLoc + sum, and the limits from calcHist and its scans
         cv::Scalar mean, deviation;
@@ -116,33 +116,9 @@ void CvPeers(benchmark::State& state, const BenchInput* in) {
         cv::applyColorMap(eight, coloured, cv::COLORMAP_INFERNO);
         cv::cvtColor(eight, grey, cv::COLOR_GRAY2BGRA);
         // gas psd: the transforms of every 32x32 block 16 apart and of its transposition
-        for (int y = 0; y + 32 <= kHeight; y += 16) {
-            for (int x = 0; x + 32 <= kWidth; x += 16) {
-                const cv::Mat block = difference(cv::Rect(x, y, 32, 32));
-                cv::dft(block, spectrum, cv::DFT_ROWS);
-                cv::transpose(block, transposed);
-                cv::dft(transposed, spectrum, cv::DFT_ROWS);
-            }
-        }
+        BlockTransformsInOpenCv(difference, spectrum, transposed);
         // gas difference: its steps
-        src.convertTo(a, CV_32F);
-        ref.convertTo(b, CV_32F);
-        cv::subtract(a, b, d);
-        cv::blur(a, la, box, cv::Point(-1, -1), cv::BORDER_REPLICATE);
-        cv::absdiff(la, a, la);
-        cv::blur(la, ea, box, cv::Point(-1, -1), cv::BORDER_REPLICATE);
-        cv::blur(b, lb, box, cv::Point(-1, -1), cv::BORDER_REPLICATE);
-        cv::absdiff(lb, b, lb);
-        cv::blur(lb, eb, box, cv::Point(-1, -1), cv::BORDER_REPLICATE);
-        cv::add(ea, eb, weight);
-        cv::minMaxLoc(weight, &lo, &hi);
-        cv::threshold(weight * (8.0 / hi), weight, 1.0, 1.0, cv::THRESH_TRUNC);
-        cv::subtract(weight, 1.0, weight);
-        cv::multiply(d, weight, d);
-        cv::GaussianBlur(d, smooth, cv::Size(7, 7), 1.5, 1.5, cv::BORDER_REPLICATE);
-        magnitude = cv::abs(smooth);
-        cv::minMaxLoc(magnitude, &lo, &hi);
-        cv::threshold(smooth, smooth, 20.0, 0.0, cv::THRESH_TOZERO);
+        DifferenceStepsInOpenCv(src, ref, gasDifference);
         // wand: the band, the seed's component, the closing and the merge
         cv::inRange(src, lower, upper, band);
         cv::bitwise_not(band, fill);
