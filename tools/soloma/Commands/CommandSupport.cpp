@@ -63,6 +63,17 @@ bool ReadFramePair(const std::string& refPath, const std::string& framePath, Gra
     return true;
 }
 
+bool ReadInputPair(const Options& options, InputFrame* ref, InputFrame* frame, std::string* error) {
+    ref->path = options.Get("ref");
+    frame->path = options.Get("input");
+    if (!ReadFramePair(ref->path, frame->path, &ref->image, &frame->image, error)) {
+        return false;
+    }
+    ref->description = "'" + ref->path + "'";
+    frame->description = "'" + frame->path + "'";
+    return true;
+}
+
 bool ListFrames(const std::string& folder, std::vector<std::filesystem::path>* frames,
                 std::string* error) {
     std::error_code failure;

@@ -55,6 +55,10 @@ std::string SizeMismatch(const std::string& path, const Gray16Image& frame, cons
 bool ReadFramePair(const std::string& refPath, const std::string& framePath, Gray16Image* ref,
                    Gray16Image* frame, std::string* error);
 
+// The pair named by --ref and --input, read as ReadFramePair reads it, with their paths and
+// descriptions filled in.
+bool ReadInputPair(const Options& options, InputFrame* ref, InputFrame* frame, std::string* error);
+
 // The *.png files of a folder in name order; false with a message when the folder cannot be
 // read or holds none.
 bool ListFrames(const std::string& folder, std::vector<std::filesystem::path>* frames,

@@ -341,14 +341,10 @@ bool LoadPair(const Options& options, InputFrame* ref, InputFrame* frame,
                              std::to_string(current.jitterY) + ")";
         return true;
     }
-    ref->path = options.Get("ref");
-    frame->path = options.Get("input");
-    if (!ReadFramePair(ref->path, frame->path, &ref->image, &frame->image, &error)) {
+    if (!ReadInputPair(options, ref, frame, &error)) {
         *exitCode = Refuse(error);
         return false;
     }
-    ref->description = "'" + ref->path + "'";
-    frame->description = "'" + frame->path + "'";
     return true;
 }
 

@@ -87,14 +87,10 @@ bool LoadPair(const Options& options, InputFrame* ref, InputFrame* frame, int* e
                              std::to_string(kDemoMoveX) + ", " + std::to_string(kDemoMoveY) + ")";
         return true;
     }
-    ref->path = options.Get("ref");
-    frame->path = options.Get("input");
-    if (!ReadFramePair(ref->path, frame->path, &ref->image, &frame->image, &error)) {
+    if (!ReadInputPair(options, ref, frame, &error)) {
         *exitCode = Refuse(error);
         return false;
     }
-    ref->description = "'" + ref->path + "'";
-    frame->description = "'" + frame->path + "'";
     return true;
 }
 
