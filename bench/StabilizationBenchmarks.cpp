@@ -40,6 +40,26 @@ void Estimate32f(benchmark::State& state, const BenchInput* in) {
     TimeSteadyState(state, *in->frame, run);
 }
 
+// A pair that changes every call: the frame and a copy moved by one pixel alternate as ref,
+// src alternates the other way, so neither operand repeats and every call works out both
+// frames' edge projections.
+void EstimateNewPair32f(benchmark::State& state, const BenchInput* in) {
+    FloatImage first(*in->frame);
+    FloatImage second(first.Width(), first.Height());
+    Move(first, second);
+    ImageStabilization stabilization;
+    int dx = 0, dy = 0;
+    bool swap = false;
+    auto run = [&] {
+        const FloatImage& ref = swap ? second : first;
+        FloatImage& src = swap ? first : second;
+        stabilization.Run(ref.Data(), ref.Pitch(), src.Data(), src.Pitch(), ref.Width(),
+                          ref.Height(), dx, dy);
+        swap = !swap;
+    };
+    TimeSteadyState(state, *in->frame, run);
+}
+
 void Estimate16u(benchmark::State& state, const BenchInput* in) {
     const Frame& ref = *in->frame;
     Frame src(ref.Width(), ref.Height());
@@ -70,6 +90,26 @@ void AlignInPlace32f(benchmark::State& state, const BenchInput* in) {
                                      ref.Width(), ref.Height());
         stabilization.Run(ref.Data(), ref.Pitch(), work.Data(), work.Pitch(), ref.Width(),
                           ref.Height());
+    };
+    TimeSteadyState(state, *in->frame, run);
+}
+
+// The gas detectors' stream: each call's ref is a new frame (here two alternate), the frame
+// moved in place is their fixed reference, restored before each call.
+void AlignInPlaceNewRef32f(benchmark::State& state, const BenchInput* in) {
+    const FloatImage first(*in->frame);
+    FloatImage second(first.Width(), first.Height());
+    FloatImage work(first.Width(), first.Height());
+    Move(first, second);
+    ImageStabilization stabilization;
+    bool swap = false;
+    auto run = [&] {
+        const FloatImage& ref = swap ? second : first;
+        PixelPrimitives::Copy_32f_C1(first.Data(), first.Pitch(), work.Data(), work.Pitch(),
+                                     first.Width(), first.Height());
+        stabilization.Run(ref.Data(), ref.Pitch(), work.Data(), work.Pitch(), first.Width(),
+                          first.Height());
+        swap = !swap;
     };
     TimeSteadyState(state, *in->frame, run);
 }
@@ -108,7 +148,9 @@ void RegisterStabilizationBenchmarks(const BenchInput& input) {
     }
     AddCase(input, "Stabilize_Estimate_32f", Estimate32f);
     AddCase(input, "Stabilize_Estimate_16u", Estimate16u);
+    AddCase(input, "Stabilize_Estimate_32f_NewPair", EstimateNewPair32f);
     AddCase(input, "Stabilize_AlignInPlace_32f", AlignInPlace32f);
+    AddCase(input, "Stabilize_AlignInPlace_32f_NewRef", AlignInPlaceNewRef32f);
     AddCase(input, "copy_float_frame", CopyFloatFrame);
     AddRatio("Stabilize align in place 32f (incl. frame copy) / float frame copy",
              "Stabilize_AlignInPlace_32f", {"copy_float_frame"});
@@ -121,5 +163,9 @@ void RegisterStabilizationBenchmarks(const BenchInput& input) {
              {"cv_phaseCorrelate"}, 0.05);
     AddRatio("Stabilize estimate 16u / cv::phaseCorrelate", "Stabilize_Estimate_16u",
              {"cv_phaseCorrelate"});
+    AddRatio("Stabilize estimate 32f, new pair every call / cv::phaseCorrelate",
+             "Stabilize_Estimate_32f_NewPair", {"cv_phaseCorrelate"});
+    AddRatio("Stabilize align in place 32f, new ref every call / cv::phaseCorrelate",
+             "Stabilize_AlignInPlace_32f_NewRef", {"cv_phaseCorrelate"});
 #endif
 }

@@ -161,6 +161,11 @@ void ImageStabilization::Init(int width, int height, bool withConversion) {
         _bandColumnCounts.AllocateIfAbsent(static_cast<int>(bands * width));
         _bandColumnSums.AllocateIfAbsent(static_cast<int>(bands * width));
     }
+    // Room for the remembered frames of either pixel type.
+    if (width <= INT_MAX / static_cast<int>(sizeof(float))) {
+        _refFrame.Reserve(width * static_cast<int>(sizeof(float)), height);
+        _srcFrame.Reserve(width * static_cast<int>(sizeof(float)), height);
+    }
     _width = width;
     _height = height;
 }
@@ -184,6 +189,8 @@ void ImageStabilization::Cleanup() {
     _filterBufferSize = 0;
     _inPlace16u.Release();
     _inPlace32f.Release();
+    _refFrame.Drop();
+    _srcFrame.Drop();
 }
 
 bool ImageStabilization::PrepareTeam(bool withConversion) {
@@ -377,12 +384,8 @@ bool ImageStabilization::Estimate(const unsigned short* ref, int refStep, const 
     if (!PrepareTeam(true)) {
         return false;
     }
-    float* conversion = _conversion.Get();
-    const int pitch = _conversion.Pitch();
-    PixelPrimitives::Convert_16u32f_C1(ref, refStep, conversion, pitch, width, height);
-    ContourVector(conversion, pitch, width, height, _refColumns.Get(), _refRows.Get());
-    PixelPrimitives::Convert_16u32f_C1(src, srcStep, conversion, pitch, width, height);
-    ContourVector(conversion, pitch, width, height, _srcColumns.Get(), _srcRows.Get());
+    Project(ref, refStep, width, height, _refFrame, _refColumns.Get(), _refRows.Get());
+    Project(src, srcStep, width, height, _srcFrame, _srcColumns.Get(), _srcRows.Get());
     _dx = -CalculateDiff(_refColumns.Get(), _srcColumns.Get(), width);
     _dy = -CalculateDiff(_refRows.Get(), _srcRows.Get(), height);
     return true;
@@ -395,13 +398,34 @@ bool ImageStabilization::Estimate(const float* ref, int refStep, const float* sr
     if (!PrepareTeam(false)) {
         return false;
     }
-    ContourVector(ref, refStep, width, height, _refColumns.Get(), _refRows.Get());
-    ContourVector(src, srcStep, width, height, _srcColumns.Get(), _srcRows.Get());
+    Project(ref, refStep, width, height, _refFrame, _refColumns.Get(), _refRows.Get());
+    Project(src, srcStep, width, height, _srcFrame, _srcColumns.Get(), _srcRows.Get());
     // The operands stand the other way round from the 16-bit estimate, so the float shifts
     // have the opposite sign for the same pair of frames.
     _dx = -CalculateDiff(_srcColumns.Get(), _refColumns.Get(), width);
     _dy = -CalculateDiff(_srcRows.Get(), _refRows.Get(), height);
     return true;
+}
+
+void ImageStabilization::Project(const unsigned short* frame, int step, int width, int height,
+                                 detail::FrameCache& cache, float* columns, float* rows) {
+    if (cache.Holds(frame, step, width, height, sizeof(*frame))) {
+        return;
+    }
+    float* conversion = _conversion.Get();
+    const int pitch = _conversion.Pitch();
+    PixelPrimitives::Convert_16u32f_C1(frame, step, conversion, pitch, width, height);
+    ContourVector(conversion, pitch, width, height, columns, rows);
+    cache.Remember(frame, step, width, height, sizeof(*frame));
+}
+
+void ImageStabilization::Project(const float* frame, int step, int width, int height,
+                                 detail::FrameCache& cache, float* columns, float* rows) {
+    if (cache.Holds(frame, step, width, height, sizeof(*frame))) {
+        return;
+    }
+    ContourVector(frame, step, width, height, columns, rows);
+    cache.Remember(frame, step, width, height, sizeof(*frame));
 }
 
 void ImageStabilization::Run(const unsigned short* ref, int refStep, const unsigned short* src,

@@ -331,6 +331,12 @@ struct ImageStabilizationProbe {
         return {std::vector<float>(columns, columns + s._width),
                 std::vector<float>(rows, rows + s._height)};
     }
+    // Overwrites the projections of one role, so that a later call shows whether it computed
+    // them again or took them as they stand.
+    static void Poison(ImageStabilization& s, bool ref) {
+        std::fill_n((ref ? s._refColumns : s._srcColumns).Get(), s._width, -1.0f);
+        std::fill_n((ref ? s._refRows : s._srcRows).Get(), s._height, -1.0f);
+    }
 };
 }  // namespace Varnik::Soloma::ImageProcessing
 
@@ -366,4 +372,119 @@ TEST(ImageStabilization, EstimateEqualsTheStepByStepComputation) {
         EXPECT_EQ(dy, -ReferenceDiff(b.rows, a.rows));
     }
     omp_set_num_threads(threads);
+}
+
+namespace {
+
+using Varnik::Soloma::ImageProcessing::ImageStabilizationProbe;
+
+bool IsPoisoned(const Projections& p) {
+    return std::all_of(p.columns.begin(), p.columns.end(), [](float v) { return v == -1.0f; });
+}
+
+// The same pixels at another pitch, with other bytes around them.
+template <typename T>
+TestImage<T> Repitched(const TestImage<T>& image) {
+    TestImage<T> copy(image.Width(), image.Height(), 5, 40);
+    copy.Fill([&](int x, int y) { return image.At(x, y); });
+    return copy;
+}
+
+// Estimates with `cached` and with a fresh object: same shifts, same projections.
+template <typename T>
+void ExpectFreshResult(ImageStabilization& cached, const TestImage<T>& ref,
+                       const TestImage<T>& src) {
+    const int w = ref.Width(), h = ref.Height();
+    int dx = 99, dy = 99, freshDx = 98, freshDy = 98;
+    cached.Run(ref.Data(), ref.Pitch(), const_cast<T*>(src.Data()), src.Pitch(), w, h, dx, dy);
+    ImageStabilization fresh;
+    fresh.Run(ref.Data(), ref.Pitch(), const_cast<T*>(src.Data()), src.Pitch(), w, h, freshDx,
+              freshDy);
+    EXPECT_EQ(dx, freshDx);
+    EXPECT_EQ(dy, freshDy);
+    for (bool role : {true, false}) {
+        const Projections got = ImageStabilizationProbe::Of(cached, role);
+        const Projections want = ImageStabilizationProbe::Of(fresh, role);
+        EXPECT_EQ(got.columns, want.columns) << (role ? "ref" : "src");
+        EXPECT_EQ(got.rows, want.rows) << (role ? "ref" : "src");
+    }
+}
+
+// A stream whose ref stays while src moves: from the third call on, ref's projections are
+// taken as they stand (poisoned ones survive) while src's are computed. The same pixels at
+// another pitch, and a copy of the object, are recognised; a change of one pixel of the fixed
+// frame, or a size in between, is computed afresh.
+template <typename T>
+void CheckFixedRefStream() {
+    const Scene scene(150, 110, 31);
+    const TestImage<T> ref = scene.Crop<T>(150, 110, 0, 0);
+    const TestImage<T> src = scene.Crop<T>(150, 110, 4, 2);
+    auto poisonedAfter = [&](ImageStabilization& s, const TestImage<T>& r) {
+        int dx = 0, dy = 0;
+        s.Run(r.Data(), r.Pitch(), const_cast<T*>(src.Data()), src.Pitch(), 150, 110, dx, dy);
+        return IsPoisoned(ImageStabilizationProbe::Of(s, true));
+    };
+    for (int variant = 0; variant < 3; ++variant) {
+        SCOPED_TRACE(variant);
+        ImageStabilization s;
+        for (int call = 0; call < 3; ++call) {
+            ExpectFreshResult(s, ref, scene.Crop<T>(150, 110, call, -call));
+        }
+        ImageStabilizationProbe::Poison(s, true);
+        if (variant == 0) {
+            EXPECT_TRUE(poisonedAfter(s, Repitched(ref)));
+            ImageStabilization copy(s);
+            EXPECT_TRUE(poisonedAfter(copy, ref));
+        } else {
+            TestImage<T> changed = ref;
+            if (variant == 1) {
+                changed.At(149, 109) = changed.At(149, 109) + 1;  // the last pixel of the frame
+            } else {
+                const TestImage<T> small = scene.Crop<T>(100, 80, 0, 0);
+                ExpectFreshResult(s, small, small);
+            }
+            ExpectFreshResult(s, changed, src);
+        }
+    }
+}
+
+}  // namespace
+
+TEST(ImageStabilization, UnchangedRefReusesItsProjectionsExactly) {
+    CheckFixedRefStream<unsigned short>();
+    CheckFixedRefStream<float>();
+}
+
+// The gas detectors' use: the current frame as ref, their fixed reference moved in place. The
+// fixed src is recognised through the in-place copy (the poisoned projections survive call 3);
+// otherwise results equal a fresh object's all along, through a change of one pixel of the
+// fixed frame, and a frame of the other pixel type with the same values is not taken for it.
+TEST(ImageStabilization, UnchangedInPlaceSourceReusesItsProjectionsExactly) {
+    const Scene scene(140, 100, 37);
+    TestImage<float> fixed = scene.Crop<float>(140, 100, 3, -2);
+    ImageStabilization s;
+    for (int call = 0; call < 7; ++call) {
+        SCOPED_TRACE(call);
+        const TestImage<float> ref = scene.Crop<float>(140, 100, call % 2, call / 2);
+        TestImage<float> moved = fixed, freshMoved = fixed;
+        if (call == 3) {
+            ImageStabilizationProbe::Poison(s, false);
+            s.Run(ref.Data(), ref.Pitch(), moved.Data(), moved.Pitch(), 140, 100);
+            EXPECT_TRUE(IsPoisoned(ImageStabilizationProbe::Of(s, false)));
+            fixed.At(70, 50) = fixed.At(70, 50) + 0.5f;
+            continue;
+        }
+        s.Run(ref.Data(), ref.Pitch(), moved.Data(), moved.Pitch(), 140, 100);
+        ImageStabilization fresh;
+        fresh.Run(ref.Data(), ref.Pitch(), freshMoved.Data(), freshMoved.Pitch(), 140, 100);
+        EXPECT_EQ(s.GetDx(), fresh.GetDx());
+        EXPECT_EQ(s.GetDy(), fresh.GetDy());
+        EXPECT_EQ(Pixels(moved), Pixels(freshMoved));
+        EXPECT_EQ(ImageStabilizationProbe::Of(s, false).columns,
+                  ImageStabilizationProbe::Of(fresh, false).columns);
+    }
+    const TestImage<unsigned short> ref16 = scene.Crop<unsigned short>(140, 100, 0, 0);
+    TestImage<unsigned short> fixed16(140, 100);
+    fixed16.Fill([&](int x, int y) { return static_cast<unsigned short>(fixed.At(x, y)); });
+    ExpectFreshResult(s, ref16, fixed16);
 }

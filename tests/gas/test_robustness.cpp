@@ -141,6 +141,7 @@ TEST(GasRobustness, StabilizerSurvivesFailedAllocations) {
     fresh.Run(ref.Data(), ref.Pitch(), src.Data(), src.Pitch(), want.Data(), want.Pitch(), w, h);
     ASSERT_NE(fresh.GetDx(), 0);
     std::unique_ptr<ImageStabilization> s;
+    int untouchedRuns = 0;
     const int allocations = ForEachFailedAllocation(
         [&] {
             out = TestImage<u16>(w, h);
@@ -148,11 +149,15 @@ TEST(GasRobustness, StabilizerSurvivesFailedAllocations) {
             s->Run(ref.Data(), ref.Pitch(), src.Data(), src.Pitch(), out.Data(), out.Pitch(), w, h);
         },
         [&](int k) {
-            EXPECT_TRUE(out.Untouched()) << k;
+            // Only the copies that let a repeated frame be recognised are optional: without
+            // them the call still gives the full result.
+            untouchedRuns += out.Untouched();
+            EXPECT_TRUE(out.Untouched() || Pixels(out) == Pixels(want)) << k;
             s->Run(ref.Data(), ref.Pitch(), src.Data(), src.Pitch(), out.Data(), out.Pitch(), w, h);
             EXPECT_EQ(Pixels(out), Pixels(want)) << k;
         });
     EXPECT_GT(allocations, 5);
+    EXPECT_EQ(allocations - untouchedRuns, 2);
     // A copy that could not duplicate every buffer fills the gaps on its next Run.
     ForEachFailedAllocation(
         [&] {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <Varnik/Soloma/ImageProcessing/Export.h>
+#include <Varnik/Soloma/ImageProcessing/detail/FrameCache.h>
 #include <Varnik/Soloma/ImageProcessing/detail/OwnedBuffer.h>
 
 namespace Varnik {
@@ -22,7 +23,8 @@ struct ImageStabilizationProbe;
 // fewer across (or down) leave no room for the comparison: that axis reports 0.
 //
 // Buffers are kept for the frame size, so a stream of equal-sized frames allocates nothing.
-// One object serves one thread at a time.
+// A frame passed again unchanged in the same role (ref, or src) is recognised and its edge
+// projections reused; this changes no result. One object serves one thread at a time.
 class SOLOMA_IMAGEPROCESSING_API ImageStabilization {
 public:
     ImageStabilization();
@@ -76,6 +78,12 @@ private:
                   int width, int height);
     bool Estimate(const float* ref, int refStep, const float* src, int srcStep, int width,
                   int height);
+    // The edge projections of one operand into columns and rows, unless cache shows that they
+    // already hold those of this very frame.
+    void Project(const unsigned short* frame, int step, int width, int height,
+                 detail::FrameCache& cache, float* columns, float* rows);
+    void Project(const float* frame, int step, int width, int height, detail::FrameCache& cache,
+                 float* columns, float* rows);
     // Estimate of a region of one pixel type; an empty region reports 0 and returns false.
     template <typename T>
     bool EstimateRegion(const T* ref, int refStep, const T* src, int srcStep, int width,
@@ -133,6 +141,10 @@ private:
     int _filterBufferSize = 0;  // bytes of one thread's share of _filterBuffer
     detail::ImageBuffer<unsigned short> _inPlace16u;
     detail::ImageBuffer<float> _inPlace32f;
+    // The frames whose projections _refColumns/_refRows and _srcColumns/_srcRows hold, when
+    // they are worth recognising (the in-place overloads' src is their copy of the frame).
+    detail::FrameCache _refFrame;
+    detail::FrameCache _srcFrame;
 };
 
 }  // namespace ImageProcessing
