@@ -17,6 +17,7 @@
 #include "gas/ColorizeGasImage.h"
 #include "gas/EdgeWeighting.h"
 #include "gas/GasKernels.h"
+#include "gas/ReferenceEdges.h"
 
 namespace Varnik {
 namespace Soloma {
@@ -203,6 +204,9 @@ void GasDetection::Cleanup() {
     _filterScratch.Release();
     _window.Release();
     _interpolation->Release();
+    if (_referenceEdges) {
+        _referenceEdges->Release();
+    }
     _spectrum.Reset();
     _power.Release();
     _blockSum.Release();
@@ -281,22 +285,33 @@ SOLOMA_MULTIVERSION void SumOfSpectra(const float* spectra, const int* offsets, 
 
 }  // namespace
 
+namespace {
+
+// Bins a block's measure looks at: an even length's spectrum mirrors about n / 2 to the bit
+// (the real transform stores only the lower half), so its upper half repeats values of the
+// lower half; an odd length's mirror is not exact, so all of it counts.
+int MeasuredBins(int n) {
+    return n % 2 == 0 ? n / 2 + 1 : n;
+}
+
+}  // namespace
+
 void GasDetection::TransformSegment(const float* segment, float* power) {
     const int n = _windowSize;
+    const int bins = MeasuredBins(n);
     if (AllZero(segment, n)) {
-        std::fill_n(power, n, 0.0f);
+        std::fill_n(power, bins, 0.0f);
     } else {
-        _spectrum->PsdFFT(segment, _window.Get(), power, n);
+        _spectrum->PsdFFT(segment, _window.Get(), power, n, bins);
     }
 }
 
 float GasDetection::LargestSum(const float* spectra, const int* offsets) {
     const int n = _windowSize;
-    SumOfSpectra(spectra, offsets, n, n, _blockSum.Get());
-    // An even length's spectrum mirrors about n / 2 to the bit, so its upper half repeats
-    // values of the lower half.
+    const int bins = MeasuredBins(n);
+    SumOfSpectra(spectra, offsets, n, bins, _blockSum.Get());
     float largest = 0.0f;
-    VectorPrimitives::Max_32f(_blockSum.Get(), n % 2 == 0 ? n / 2 + 1 : n, &largest);
+    VectorPrimitives::Max_32f(_blockSum.Get(), bins, &largest);
     return largest;
 }
 
@@ -340,20 +355,18 @@ void GasDetection::MaxFFT2(const float* src, int srcStep, float* dst, int dstSte
             }
         } else {
             float* power = _power.Get();
-            for (int k = 0; k < n; ++k) {
-                offsets[k] = 0;
-            }
+            const int bins = MeasuredBins(n);
             for (int j = 0; j < blockRows; ++j) {
                 for (int i = 0; i < blockColumns; ++i) {
                     float* sum = _blockSum.Get();
-                    std::fill_n(sum, n, 0.0f);
+                    std::fill_n(sum, bins, 0.0f);
                     for (int k = 0; k < n; ++k) {
                         TransformSegment(
                             RowAt(src, srcStep, j * step + k) + static_cast<long long>(i) * step,
                             power);
-                        VectorPrimitives::Add_32f_I(power, sum, n);
+                        VectorPrimitives::Add_32f_I(power, sum, bins);
                     }
-                    VectorPrimitives::Max_32f(sum, n, &rowMaxima[j * blockColumns + i]);
+                    VectorPrimitives::Max_32f(sum, bins, &rowMaxima[j * blockColumns + i]);
                 }
             }
         }
@@ -420,14 +433,20 @@ void GasDetection::Run(const unsigned short* src, int srcStep, const unsigned sh
     if (_stabilizer && !_stabilizer->AlignInPlace(a, aStep, b, bStep, width, height)) {
         return;
     }
+    const int dx = _stabilizer ? _stabilizer->GetDx() : 0;
+    const int dy = _stabilizer ? _stabilizer->GetDy() : 0;
+    if (!_referenceEdges) {
+        _referenceEdges.Reset(new (std::nothrow) ReferenceEdges);
+    }
 
     const int hw = _halfWindow;
     const int mapWidth = width - _windowSize;
     const int mapHeight = height - _windowSize;
     FrameDifference(a, aStep, b, bStep, d, dStep, width, height, hw, hw, mapWidth, mapHeight);
-    WeightByEdges({a, aStep, b, bStep, d, dStep, _work.Get(), _work.Pitch(), _filterScratch.Get(),
-                   width, height},
-                  _edgeFactor);
+    EdgeWeightingImages images{
+        a,     aStep, b, bStep, d, dStep, _work.Get(), _work.Pitch(), _filterScratch.Get(),
+        width, height};
+    WeightByEdges(images, _edgeFactor, _referenceEdges.Get(), ref, refStep, dx, dy);
 
     float* grid = _grid.Get();
     PixelPrimitives::Set_32f_C1(0.0f, grid, _grid.Pitch(), _gridWidth, _gridHeight);
