@@ -112,6 +112,15 @@ __attribute__((noinline, optimize("no-tree-vectorize"))) void PowerOf(const floa
     const bool powerOfTwo = (n & (n - 1)) == 0;
     const float reciprocal = 1.0f / length;
     const int stored = std::min(count, limit);
+    if (powerOfTwo && (!mirrored || limit <= count)) {
+        // The common case, a power-of-two length without the mirrored half, kept lean.
+        for (int k = 0; k < stored; ++k) {
+            const float re = bins[2 * k];
+            const float im = bins[2 * k + 1];
+            power[k] = (re * re + im * im) * reciprocal;
+        }
+        return;
+    }
     for (int k = 0; k < stored; ++k) {
         const float re = bins[2 * k];
         const float im = bins[2 * k + 1];
