@@ -99,24 +99,35 @@ PP_MULTIVERSION void Windowed(const float* input, const float* window, float* ou
     }
 }
 
-// power[k] = |bins[k]|^2 / n for `count` bins stored as (real, imaginary) pairs; with
-// `mirrored`, power[n - k] takes the same value (a real input's upper half). Division by a
-// power of two is multiplication by its exact reciprocal. The transform has only just stored
-// the bins one float at a time, and loading them (or values made from them) back as vectors
-// would stall until those stores retire: the loop stays scalar and never reads `power`.
+// power[k] = |bins[k]|^2 / n for `count` bins stored as (real, imaginary) pairs, written where
+// k < limit; with `mirrored`, power[n - k] takes the same value where n - k < limit (a real
+// input's upper half). Division by a power of two is multiplication by its exact reciprocal.
+// The transform has only just stored the bins one float at a time, and loading them (or
+// values made from them) back as vectors would stall until those stores retire: the loop
+// stays scalar and never reads `power`.
 __attribute__((noinline, optimize("no-tree-vectorize"))) void PowerOf(const float* bins, int count,
                                                                       int n, bool mirrored,
-                                                                      float* power) {
+                                                                      int limit, float* power) {
     const float length = static_cast<float>(n);
     const bool powerOfTwo = (n & (n - 1)) == 0;
     const float reciprocal = 1.0f / length;
-    for (int k = 0; k < count; ++k) {
+    const int stored = std::min(count, limit);
+    if (powerOfTwo && (!mirrored || limit <= count)) {
+        // The common case, a power-of-two length without the mirrored half, kept lean.
+        for (int k = 0; k < stored; ++k) {
+            const float re = bins[2 * k];
+            const float im = bins[2 * k + 1];
+            power[k] = (re * re + im * im) * reciprocal;
+        }
+        return;
+    }
+    for (int k = 0; k < stored; ++k) {
         const float re = bins[2 * k];
         const float im = bins[2 * k + 1];
         const float squared = re * re + im * im;
         const float value = powerOfTwo ? squared * reciprocal : squared / length;
         power[k] = value;
-        if (mirrored && k > 0 && n - k >= count) {
+        if (mirrored && k > 0 && n - k >= count && n - k < limit) {
             power[n - k] = value;
         }
     }
@@ -125,13 +136,19 @@ __attribute__((noinline, optimize("no-tree-vectorize"))) void PowerOf(const floa
 }  // namespace
 
 bool SpectrumPrimitives::PsdFFT(const float* input, const float* window, float* power, int length) {
-    if (plan_ == nullptr || length != length_ || input == nullptr || power == nullptr) {
+    return PsdFFT(input, window, power, length, length);
+}
+
+bool SpectrumPrimitives::PsdFFT(const float* input, const float* window, float* power, int length,
+                                int bins) {
+    if (plan_ == nullptr || length != length_ || input == nullptr || power == nullptr || bins < 1 ||
+        bins > length) {
         return false;
     }
     const int n = length_;
     Plan& p = *plan_;
     static_assert(sizeof(kiss_fft_cpx) == 2 * sizeof(float), "bins are pairs of floats");
-    const float* bins = reinterpret_cast<const float*>(p.spectrum.get());
+    const float* spectrum = reinterpret_cast<const float*>(p.spectrum.get());
     if (p.real != nullptr) {
         if (window != nullptr) {
             Windowed(input, window, p.windowed.get(), n);
@@ -140,14 +157,14 @@ bool SpectrumPrimitives::PsdFFT(const float* input, const float* window, float* 
         }
         kiss_fftr(p.real, p.windowed.get(), p.spectrum.get());
         // Real input: the upper half mirrors the lower one.
-        PowerOf(bins, n / 2 + 1, n, true, power);
+        PowerOf(spectrum, n / 2 + 1, n, true, bins, power);
     } else {
         for (int j = 0; j < n; ++j) {
             p.input[j].r = window != nullptr ? input[j] * window[j] : input[j];
             p.input[j].i = 0.0f;
         }
         kiss_fft(p.complex, p.input.get(), p.spectrum.get());
-        PowerOf(bins, n, n, false, power);
+        PowerOf(spectrum, n, n, false, bins, power);
     }
     return true;
 }

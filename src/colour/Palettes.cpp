@@ -87,6 +87,68 @@ SOLOMA_MULTIVERSION void ApplyRow(const unsigned short* __restrict src,
     }
 }
 
+// Pixels are counted into several interleaved copies of a histogram, added at the end: runs
+// of equal values then increment different counters instead of waiting on one.
+constexpr int kCopies = 4;
+
+// coarse[b] += the number of pixels whose high byte is b.
+void CountHighBytes(const unsigned short* src, int srcStep, int width, int height,
+                    std::int64_t* coarse) {
+    std::int64_t copies[kCopies][256] = {};
+    for (int y = 0; y < height; ++y) {
+        const unsigned short* row = RowAt(src, srcStep, y);
+        int x = 0;
+        for (; x + kCopies <= width; x += kCopies) {
+            for (int c = 0; c < kCopies; ++c) {
+                ++copies[c][row[x + c] >> 8];
+            }
+        }
+        for (; x < width; ++x) {
+            ++copies[0][row[x] >> 8];
+        }
+    }
+    for (int b = 0; b < 256; ++b) {
+        for (int c = 0; c < kCopies; ++c) {
+            coarse[b] += copies[c][b];
+        }
+    }
+}
+
+// lowFine[v] (highFine[v]) += the number of pixels whose high byte is lowBin (highBin) and
+// whose low byte is v. Each pixel is one increment: into the low table's half, the high
+// table's half or a slot that is not read.
+void CountLowBytes(const unsigned short* src, int srcStep, int width, int height, int lowBin,
+                   int highBin, std::int64_t* lowFine, std::int64_t* highFine) {
+    constexpr int kUnused = 512;
+    int slotOfBin[256];
+    std::fill_n(slotOfBin, 256, kUnused);
+    slotOfBin[highBin] = 256;
+    slotOfBin[lowBin] = 0;  // when the bins are one, its counts go to both tables below
+    std::int64_t copies[kCopies][kUnused + 256] = {};
+    auto slot = [&](unsigned short v) {
+        const int base = slotOfBin[v >> 8];
+        return base == kUnused ? kUnused : base + (v & 255);
+    };
+    for (int y = 0; y < height; ++y) {
+        const unsigned short* row = RowAt(src, srcStep, y);
+        int x = 0;
+        for (; x + kCopies <= width; x += kCopies) {
+            for (int c = 0; c < kCopies; ++c) {
+                ++copies[c][slot(row[x + c])];
+            }
+        }
+        for (; x < width; ++x) {
+            ++copies[0][slot(row[x])];
+        }
+    }
+    for (int v = 0; v < 256; ++v) {
+        for (int c = 0; c < kCopies; ++c) {
+            lowFine[v] += copies[c][v];
+            highFine[v] += copies[c][lowBin == highBin ? v : 256 + v];
+        }
+    }
+}
+
 // The value at `rank` (0-based, ascending) among the pixels whose high byte is `coarseBin`,
 // which hold ranks from `before` on.
 int ValueAtRank(const std::int64_t* fine, int coarseBin, std::int64_t before, std::int64_t rank) {
@@ -177,12 +239,7 @@ void Palettes::DisplayRange(const unsigned short* src, int srcStep, int width, i
         // Two passes, exact: the high bytes find the 256-value bins that hold the two ranks,
         // then the low bytes of those bins' pixels find the values.
         std::int64_t coarse[256] = {};
-        for (int y = 0; y < height; ++y) {
-            const unsigned short* row = RowAt(src, srcStep, y);
-            for (int x = 0; x < width; ++x) {
-                ++coarse[row[x] >> 8];
-            }
-        }
+        CountHighBytes(src, srcStep, width, height, coarse);
         const std::int64_t count = static_cast<std::int64_t>(width) * height;
         const std::int64_t lowRank = (count - 1) / 100;
         const std::int64_t highRank = count - 1 - lowRank;
@@ -192,14 +249,7 @@ void Palettes::DisplayRange(const unsigned short* src, int srcStep, int width, i
         const int highBin = CoarseBinOf(coarse, highRank, &highBefore);
         std::int64_t lowFine[256] = {};
         std::int64_t highFine[256] = {};
-        for (int y = 0; y < height; ++y) {
-            const unsigned short* row = RowAt(src, srcStep, y);
-            for (int x = 0; x < width; ++x) {
-                const int bin = row[x] >> 8;
-                lowFine[row[x] & 255] += bin == lowBin;
-                highFine[row[x] & 255] += bin == highBin;
-            }
-        }
+        CountLowBytes(src, srcStep, width, height, lowBin, highBin, lowFine, highFine);
         lowValue = ValueAtRank(lowFine, lowBin, lowBefore, lowRank);
         highValue = ValueAtRank(highFine, highBin, highBefore, highRank);
         if (highValue == lowValue) {

@@ -7,6 +7,7 @@
 
 #include "frame/Rows.h"
 #include "gas/GasKernels.h"
+#include "gas/ReferenceEdges.h"
 
 namespace Varnik {
 namespace Soloma {
@@ -24,14 +25,36 @@ void DetectEdges(float* src, int srcStep, float* tmp, int tmpStep, int width, in
 void WeightByEdges(const EdgeWeightingImages& im, int edgeFactor) {
     const int w = im.width;
     const int h = im.height;
-    DetectEdges(im.reference, im.referenceStep, im.work, im.workStep, w, h, im.scratch);
+    const float* referenceEdges = im.referenceEdges;
+    int referenceEdgesStep = im.referenceEdgesStep;
+    if (referenceEdges == nullptr) {
+        DetectEdges(im.reference, im.referenceStep, im.work, im.workStep, w, h, im.scratch);
+        referenceEdges = im.reference;
+        referenceEdgesStep = im.referenceStep;
+    }
     DetectEdges(im.current, im.currentStep, im.work, im.workStep, w, h, im.scratch);
     const float largest =
-        AddAndFindMax(im.reference, im.referenceStep, im.current, im.currentStep, w, h);
+        AddAndFindMax(referenceEdges, referenceEdgesStep, im.current, im.currentStep, w, h);
     // Edge magnitudes are never negative, so a largest sum of 0 means no edge anywhere.
     const float factor = largest != 0.0f ? static_cast<float>(edgeFactor) / largest : 0.0f;
     // The weight min(1, sum x factor) - 1 goes straight into D; nothing reads it afterwards.
     WeightDifference(im.current, im.currentStep, im.difference, im.differenceStep, factor, w, h);
+}
+
+void WeightByEdges(EdgeWeightingImages images, int edgeFactor, ReferenceEdges* held,
+                   const unsigned short* reference, int referenceStep, int dx, int dy) {
+    if (held == nullptr) {
+        WeightByEdges(images, edgeFactor);
+        return;
+    }
+    images.referenceEdges =
+        held->Find(reference, referenceStep, images.width, images.height, dx, dy);
+    images.referenceEdgesStep = held->EdgesPitch();
+    WeightByEdges(images, edgeFactor);
+    if (images.referenceEdges == nullptr) {
+        held->Keep(reference, referenceStep, images.width, images.height, dx, dy, images.reference,
+                   images.referenceStep);
+    }
 }
 
 void ClearDebugImage(const float* src, int srcStep, unsigned char* dst, int dstStep, int width,

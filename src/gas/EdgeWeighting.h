@@ -27,6 +27,10 @@ struct EdgeWeightingImages {
     unsigned char* scratch;  // of the 5x5 low-pass
     int width;
     int height;
+    // The reference's edge magnitude when it is already known (B is then left as it is), or
+    // null.
+    const float* referenceEdges = nullptr;
+    int referenceEdgesStep = 0;
 };
 
 // D x= min(1, (EA + EB) x edgeFactor / M) - 1, where EA and EB are the frames' edge
@@ -34,6 +38,13 @@ struct EdgeWeightingImages {
 // strong edges and -1 away from edges. Where no edge exists at all (M = 0) the scaled edge
 // strength is taken as 0, so every weight is -1, instead of dividing 0 by 0.
 void WeightByEdges(const EdgeWeightingImages& images, int edgeFactor);
+
+class ReferenceEdges;
+
+// The same weighting, with the reference's edges taken from `held` when it holds those of
+// this 16-bit reference moved by (dx, dy), and offered to it otherwise. `held` may be null.
+void WeightByEdges(EdgeWeightingImages images, int edgeFactor, ReferenceEdges* held,
+                   const unsigned short* reference, int referenceStep, int dx, int dy);
 
 // Clears 4 x width bytes of each row of dst; src is only measured.
 void ClearDebugImage(const float* src, int srcStep, unsigned char* dst, int dstStep, int width,

@@ -17,6 +17,7 @@
 #include "gas/ColorizeGasImage.h"
 #include "gas/EdgeWeighting.h"
 #include "gas/GasKernels.h"
+#include "gas/ReferenceEdges.h"
 
 namespace Varnik {
 namespace Soloma {
@@ -42,7 +43,7 @@ int UsedBlocks(int length, int window, int halfWindow, int step) {
 
 // True when every value is +0 or -0: the segment's power spectrum is then +0 everywhere, and
 // adding it changes no sum (sums of powers are never -0).
-inline bool AllZero(const float* segment, int n) {
+SOLOMA_MULTIVERSION bool AllZero(const float* segment, int n) {
     std::uint32_t bits = 0;
     for (int j = 0; j < n; ++j) {
         std::uint32_t v;
@@ -203,6 +204,9 @@ void GasDetection::Cleanup() {
     _filterScratch.Release();
     _window.Release();
     _interpolation->Release();
+    if (_referenceEdges) {
+        _referenceEdges->Release();
+    }
     _spectrum.Reset();
     _power.Release();
     _blockSum.Release();
@@ -267,9 +271,39 @@ float GasDetection::UpdateLevel(double mean) {
 // bit. An all-zero segment's spectrum is +0 throughout and is stored without a transform.
 namespace {
 
+// acc = sum over k < count, in order, of spectra[offsets[k] .. + 8 kVectors), the sums held
+// in vector registers: the lanes' chains of additions then run side by side.
+template <int kVectors>
+__attribute__((always_inline)) inline void SumInLanes(const float* spectra, const int* offsets,
+                                                      int count, float* acc) {
+    typedef float Vector __attribute__((vector_size(32)));
+    Vector sums[kVectors] = {};
+    for (int k = 0; k < count; ++k) {
+        const float* s = spectra + offsets[k];
+        for (int v = 0; v < kVectors; ++v) {
+            Vector values;
+            std::memcpy(&values, s + 8 * v, sizeof(values));
+            sums[v] += values;
+        }
+    }
+    std::memcpy(acc, sums, sizeof(sums));
+}
+
 // acc = sum over k < count, in order, of spectra[offsets[k] .. + n).
 SOLOMA_MULTIVERSION void SumOfSpectra(const float* spectra, const int* offsets, int count, int n,
                                       float* acc) {
+    switch (n) {
+        case 8:
+            return SumInLanes<1>(spectra, offsets, count, acc);
+        case 16:
+            return SumInLanes<2>(spectra, offsets, count, acc);
+        case 24:
+            return SumInLanes<3>(spectra, offsets, count, acc);
+        case 32:
+            return SumInLanes<4>(spectra, offsets, count, acc);
+        default:
+            break;
+    }
     std::fill_n(acc, n, 0.0f);
     for (int k = 0; k < count; ++k) {
         const float* s = spectra + offsets[k];
@@ -279,24 +313,38 @@ SOLOMA_MULTIVERSION void SumOfSpectra(const float* spectra, const int* offsets, 
     }
 }
 
+// Bins a block's measure looks at: an even length's spectrum mirrors about n / 2 to the bit
+// (the real transform stores only the lower half), so its upper half repeats values of the
+// lower half; an odd length's mirror is not exact, so all of it counts.
+int MeasuredBins(int n) {
+    return n % 2 == 0 ? n / 2 + 1 : n;
+}
+
+// Stored spectra are n floats apart and summed in whole vectors of 8 where they fit: the
+// measured bins are followed by zeros up to the next multiple of 8 (at most n).
+int StoredBins(int n) {
+    return std::min(n, (MeasuredBins(n) + 7) / 8 * 8);
+}
+
 }  // namespace
 
 void GasDetection::TransformSegment(const float* segment, float* power) {
     const int n = _windowSize;
+    const int bins = MeasuredBins(n);
     if (AllZero(segment, n)) {
-        std::fill_n(power, n, 0.0f);
+        std::fill_n(power, bins, 0.0f);
     } else {
-        _spectrum->PsdFFT(segment, _window.Get(), power, n);
+        _spectrum->PsdFFT(segment, _window.Get(), power, n, bins);
     }
+    std::fill(power + bins, power + StoredBins(n), 0.0f);
 }
 
 float GasDetection::LargestSum(const float* spectra, const int* offsets) {
     const int n = _windowSize;
-    SumOfSpectra(spectra, offsets, n, n, _blockSum.Get());
-    // An even length's spectrum mirrors about n / 2 to the bit, so its upper half repeats
-    // values of the lower half.
+    const int bins = MeasuredBins(n);
+    SumOfSpectra(spectra, offsets, n, StoredBins(n), _blockSum.Get());
     float largest = 0.0f;
-    VectorPrimitives::Max_32f(_blockSum.Get(), n % 2 == 0 ? n / 2 + 1 : n, &largest);
+    VectorPrimitives::Max_32f(_blockSum.Get(), bins, &largest);
     return largest;
 }
 
@@ -340,20 +388,18 @@ void GasDetection::MaxFFT2(const float* src, int srcStep, float* dst, int dstSte
             }
         } else {
             float* power = _power.Get();
-            for (int k = 0; k < n; ++k) {
-                offsets[k] = 0;
-            }
+            const int bins = MeasuredBins(n);
             for (int j = 0; j < blockRows; ++j) {
                 for (int i = 0; i < blockColumns; ++i) {
                     float* sum = _blockSum.Get();
-                    std::fill_n(sum, n, 0.0f);
+                    std::fill_n(sum, bins, 0.0f);
                     for (int k = 0; k < n; ++k) {
                         TransformSegment(
                             RowAt(src, srcStep, j * step + k) + static_cast<long long>(i) * step,
                             power);
-                        VectorPrimitives::Add_32f_I(power, sum, n);
+                        VectorPrimitives::Add_32f_I(power, sum, bins);
                     }
-                    VectorPrimitives::Max_32f(sum, n, &rowMaxima[j * blockColumns + i]);
+                    VectorPrimitives::Max_32f(sum, bins, &rowMaxima[j * blockColumns + i]);
                 }
             }
         }
@@ -420,14 +466,20 @@ void GasDetection::Run(const unsigned short* src, int srcStep, const unsigned sh
     if (_stabilizer && !_stabilizer->AlignInPlace(a, aStep, b, bStep, width, height)) {
         return;
     }
+    const int dx = _stabilizer ? _stabilizer->GetDx() : 0;
+    const int dy = _stabilizer ? _stabilizer->GetDy() : 0;
+    if (!_referenceEdges) {
+        _referenceEdges.Reset(new (std::nothrow) ReferenceEdges);
+    }
 
     const int hw = _halfWindow;
     const int mapWidth = width - _windowSize;
     const int mapHeight = height - _windowSize;
     FrameDifference(a, aStep, b, bStep, d, dStep, width, height, hw, hw, mapWidth, mapHeight);
-    WeightByEdges({a, aStep, b, bStep, d, dStep, _work.Get(), _work.Pitch(), _filterScratch.Get(),
-                   width, height},
-                  _edgeFactor);
+    EdgeWeightingImages images{
+        a,     aStep, b, bStep, d, dStep, _work.Get(), _work.Pitch(), _filterScratch.Get(),
+        width, height};
+    WeightByEdges(images, _edgeFactor, _referenceEdges.Get(), ref, refStep, dx, dy);
 
     float* grid = _grid.Get();
     PixelPrimitives::Set_32f_C1(0.0f, grid, _grid.Pitch(), _gridWidth, _gridHeight);

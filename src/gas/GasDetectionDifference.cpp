@@ -10,6 +10,7 @@
 #include "gas/ColorizeGasImage.h"
 #include "gas/EdgeWeighting.h"
 #include "gas/GasKernels.h"
+#include "gas/ReferenceEdges.h"
 
 namespace Varnik {
 namespace Soloma {
@@ -81,6 +82,9 @@ void GasDetectionDifference::Cleanup() {
     _current.Release();
     _work.Release();
     _lowpassScratch.Release();
+    if (_referenceEdges) {
+        _referenceEdges->Release();
+    }
     _gaussScratch.Release();
 }
 
@@ -122,13 +126,19 @@ void GasDetectionDifference::Run(const unsigned short* src, int srcStep, const u
     if (_stabilizer && !_stabilizer->AlignInPlace(a, aStep, b, bStep, width, height)) {
         return;
     }
+    const int dx = _stabilizer ? _stabilizer->GetDx() : 0;
+    const int dy = _stabilizer ? _stabilizer->GetDy() : 0;
+    if (!_referenceEdges) {
+        _referenceEdges.Reset(new (std::nothrow) ReferenceEdges);
+    }
 
     const int e = (k - 1) / 2;
     FrameDifference(a, aStep, b, bStep, d, dStep, width, height, e, e, width - k, height - k);
     if (_edgeFactor > 0) {
-        WeightByEdges({a, aStep, b, bStep, d, dStep, _work.Get(), _work.Pitch(),
-                       _lowpassScratch.Get(), width, height},
-                      _edgeFactor);
+        EdgeWeightingImages images{
+            a,     aStep, b, bStep, d, dStep, _work.Get(), _work.Pitch(), _lowpassScratch.Get(),
+            width, height};
+        WeightByEdges(images, _edgeFactor, _referenceEdges.Get(), ref, refStep, dx, dy);
     }
 
     PixelPrimitives::FilterGaussBorder_32f_C1R(d, dStep, a, aStep, width, height, k, _gaussSigma,

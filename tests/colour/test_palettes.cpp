@@ -201,4 +201,21 @@ TEST(Palettes, DisplayRangeCutsThePercentileAtEachEnd) {
     EXPECT_TRUE(low == 0 && high == 65535);
     Palettes::DisplayRange(flat, 8, 0, 1, &low, &high);
     EXPECT_TRUE(low == 0 && high == 65535);
+    // Both ranks in one 256-value bin or in two, odd widths: the ranks of a sorted copy.
+    std::mt19937 rng(9);
+    for (int spread : {90, 256, 3000, 65536}) {
+        for (int width : {7, 13, 64}) {
+            std::vector<unsigned short> frame(static_cast<std::size_t>(width) * 211);
+            for (auto& v : frame) {
+                v = static_cast<unsigned short>(1000 + rng() % spread % (65536 - 1000));
+            }
+            std::vector<unsigned short> sorted = frame;
+            std::sort(sorted.begin(), sorted.end());
+            const std::size_t cut = (sorted.size() - 1) / 100;
+            Palettes::DisplayRange(frame.data(), 2 * width, width, 211, &low, &high);
+            EXPECT_EQ(low, sorted[cut]) << spread << " " << width;
+            EXPECT_EQ(high, std::max<int>(sorted[sorted.size() - 1 - cut], low + 1))
+                << spread << " " << width;
+        }
+    }
 }

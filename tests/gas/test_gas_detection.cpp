@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "GasOverlayChecks.h"
+#include "StreamChecks.h"
 #include "SyntheticPlume.h"
 
 namespace Varnik::Soloma::ImageProcessing {
@@ -313,6 +314,11 @@ TEST(GasDetection, SettersKeepOrRebuildTheBlockGrid) {
 }
 
 // A stream of frames of one size allocates nothing once the first frame has been seen.
+// The aligned reference's edges are kept while the reference and its shift repeat.
+TEST(GasDetection, KeptReferenceChangesNoOverlay) {
+    ExpectStreamMatchesFreshDetectors<GasDetection>();
+}
+
 TEST(GasDetection, SteadyStreamAllocatesNothing) {
     const int width = 160, height = 128;
     SyntheticPlume scene(width, height);

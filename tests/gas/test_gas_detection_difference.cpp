@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "GasOverlayChecks.h"
+#include "StreamChecks.h"
 #include "SyntheticPlume.h"
 
 namespace Varnik::Soloma::ImageProcessing {
@@ -145,6 +146,11 @@ TEST(GasDetectionDifference, FindsAPlumeWithAndWithoutJitter) {
     const Bytes expected = Detect(detector, next, ref, width, height, colour);
     EXPECT_EQ(Detect(copy, next, ref, width, height, colour), expected);
     EXPECT_EQ(Detect(assigned, next, ref, width, height, colour), expected);
+}
+
+// The aligned reference's edges are kept while the reference and its shift repeat.
+TEST(GasDetectionDifference, KeptReferenceChangesNoOverlay) {
+    ExpectStreamMatchesFreshDetectors<GasDetectionDifference>();
 }
 
 TEST(GasDetectionDifference, SteadyStreamAllocatesNothing) {

@@ -35,6 +35,16 @@ TEST(Spectrum, MatchesDirectDftForAnyLength) {
             for (int k = 0; k < n; ++k) {
                 EXPECT_NEAR(power[k], expected[k], tolerance) << "n " << n << " k " << k;
             }
+            // Fewer bins: the same values, and nothing written past them.
+            for (int bins : {1, n / 2 + 1, n}) {
+                std::vector<float> part(n + 1, -7.0f);
+                ASSERT_TRUE(spectrum.PsdFFT(input.data(), w, part.data(), n, bins)) << n;
+                for (int k = 0; k <= n; ++k) {
+                    EXPECT_EQ(part[k], k < bins ? power[k] : -7.0f) << n << " " << bins << " " << k;
+                }
+            }
+            EXPECT_FALSE(spectrum.PsdFFT(input.data(), w, power.data(), n, 0));
+            EXPECT_FALSE(spectrum.PsdFFT(input.data(), w, power.data(), n, n + 1));
         }
     }
 }

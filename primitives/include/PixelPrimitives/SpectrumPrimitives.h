@@ -17,6 +17,11 @@ public:
     // window may be null (a flat window). Returns false and writes nothing when length
     // differs from the constructor's, or input or power is null.
     bool PsdFFT(const float* input, const float* window, float* power, int length);
+    // The same values, written only to power[0 .. bins). For real input power[k] and
+    // power[n - k] agree, so bins = n / 2 + 1 holds the whole spectrum of an even length
+    // and spares writing its mirror. Returns false and writes nothing when bins is outside
+    // 1..length.
+    bool PsdFFT(const float* input, const float* window, float* power, int length, int bins);
 
 private:
     struct Plan;

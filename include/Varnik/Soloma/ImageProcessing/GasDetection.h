@@ -11,6 +11,7 @@ namespace ImageProcessing {
 
 class ImageStabilization;
 class SeparableInterpolation;
+class ReferenceEdges;
 struct GasDetectionProbe;
 
 // Gas plumes in a stream of 16-bit thermal frames, found by their spatial spectral power.
@@ -121,6 +122,8 @@ private:
     int _gridHeight = 0;
     int _colorizationMethod = 0;
     detail::OwnedObject<ImageStabilization, true> _stabilizer;
+    // The aligned reference's edges, kept while the reference and its shift repeat.
+    detail::OwnedObject<ReferenceEdges, true> _referenceEdges;
     bool _useMeanFromPreviousImage = false;
     float _previousMean = 0.0f;
 

@@ -8,6 +8,7 @@ namespace Soloma {
 namespace ImageProcessing {
 
 class ImageStabilization;
+class ReferenceEdges;
 
 // Gas plumes in a stream of 16-bit thermal frames, found by a smoothed frame difference. Each
 // Run aligns the reference frame to the current one (while stabilisation is on), takes their
@@ -68,6 +69,8 @@ private:
     int _gaussKernelSize = 7;
     int _edgeFactor = 8;
     detail::OwnedObject<ImageStabilization, true> _stabilizer;
+    // The aligned reference's edges, kept while the reference and its shift repeat.
+    detail::OwnedObject<ReferenceEdges, true> _referenceEdges;
     int _sensitivityThreshold = 20;
     int _colorizationMethod = 0;
 };
