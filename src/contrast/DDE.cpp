@@ -26,7 +26,7 @@ constexpr int kMaxKernelSize = 46340;
 // dx inner. The bilateral pass decides once per tile of columns whether it needs the
 // threshold test.
 constexpr int kBilateralBlock = 16;
-constexpr int kBlurBlock = 32;
+constexpr int kBlurBlock = 64;
 constexpr int kTile = 128;  // a multiple of both blocks
 
 inline int RoundUp(int n, int multiple) {
