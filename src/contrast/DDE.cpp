@@ -23,11 +23,14 @@ constexpr int kMaxKernelSize = 46340;
 // so that the taps read them in place. Column x of the frame is at index radius + x.
 // The passes go through a row in blocks of pixels that keep their sums in registers over the
 // window's taps; every pixel's sums still take the taps in the window's order, dy outer and
-// dx inner. The bilateral pass decides once per tile of columns whether it needs the
+// dx inner. The blur's blocks are wider, so that their eight sums hide the latency of the
+// additions. The bilateral pass decides once per tile of columns whether it needs the
 // threshold test.
 constexpr int kBilateralBlock = 16;
 constexpr int kBlurBlock = 64;
-constexpr int kTile = 128;  // a multiple of both blocks
+constexpr int kTile = 128;  // a multiple of the bilateral block
+// Rows padded for the blur's blocks also hold the bilateral blocks past the row's end.
+static_assert(kBlurBlock % kBilateralBlock == 0 && kTile % kBilateralBlock == 0);
 
 inline int RoundUp(int n, int multiple) {
     return (n + multiple - 1) / multiple * multiple;
