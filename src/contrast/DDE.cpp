@@ -5,11 +5,10 @@
 #include "frame/Rows.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
-#include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <type_traits>
 
 namespace Varnik {
 namespace Soloma {
@@ -19,165 +18,159 @@ namespace {
 // The largest kernel side whose table size, side², still fits an int.
 constexpr int kMaxKernelSize = 46340;
 
-// The passes work on tiles of up to kTile output columns of one row: all pixels of a tile go
-// through the window together, vectorised across pixels, and within a tile blocks of pixels
-// keep their sums in registers over the window's taps. Every pixel's sums still take the taps
-// in the window's order, dy outer and dx inner. The window rows are float segments of the
-// image, read in place where possible and otherwise converted, border columns repeated, into
-// a fixed scratch block on the stack, so that nothing is allocated per row. A window too
-// large for the scratch block goes in parts (runs of rows, or pieces of one row), its sums
-// kept in the tile's arrays between parts.
+// Both float images hold each row with `radius` repeated border columns on the left, and on
+// the right enough of them to cover the window of every block that reaches past the row's end,
+// so that the taps read them in place. Column x of the frame is at index radius + x.
+// The passes go through a row in blocks of pixels that keep their sums in registers over the
+// window's taps; every pixel's sums still take the taps in the window's order, dy outer and
+// dx inner. The blur's blocks are wider, so that their eight sums hide the latency of the
+// additions. The bilateral pass decides once per tile of columns whether it needs the
+// threshold test.
 constexpr int kBilateralBlock = 16;
-constexpr int kBlurBlock = 32;
-constexpr int kTile = 128;                             // a multiple of both blocks
-constexpr int kScratch = 2048;                         // floats
-constexpr int kMaxRows = 64;                           // window rows in one part
-constexpr int kOffsetsPerPart = kScratch - kTile + 1;  // column offsets one segment serves
+constexpr int kBlurBlock = 64;
+constexpr int kTile = 128;  // a multiple of the bilateral block
+// Rows padded for the blur's blocks also hold the bilateral blocks past the row's end.
+static_assert(kBlurBlock % kBilateralBlock == 0 && kTile % kBilateralBlock == 0);
 
 inline int RoundUp(int n, int multiple) {
     return (n + multiple - 1) / multiple * multiple;
 }
 
-// Columns first .. first + count - 1 of a row as floats; columns outside the row repeat its
-// nearest end pixel. Returns the row itself when it can be read in place.
-template <typename T>
-inline const float* Segment(const T* row, int width, int first, int count, float* line) {
-    if constexpr (std::is_same_v<T, float>) {
-        if (first >= 0 && first + count <= width) {
-            return row + first;
-        }
-    }
-    // Three plain loops rather than one with clamped indices, so that each one vectorises.
-    const int left = std::clamp(-first, 0, count);                         // before the row
-    const int right = std::clamp(first + count - width, 0, count - left);  // after it
-    const float leftValue = static_cast<float>(row[0]);
-    const float rightValue = static_cast<float>(row[width - 1]);
-    for (int j = 0; j < left; ++j) {
-        line[j] = leftValue;
-    }
-    for (int j = left; j < count - right; ++j) {
-        line[j] = static_cast<float>(row[first + j]);
-    }
-    for (int j = count - right; j < count; ++j) {
-        line[j] = rightValue;
-    }
-    return line;
+// Floats per padded row for a frame `width` wide, or -1 when that does not fit an int.
+inline int PaddedWidth(int width, int radius) {
+    const long long padded =
+        (static_cast<long long>(width) + kBlurBlock - 1) / kBlurBlock * kBlurBlock + 2LL * radius;
+    return padded <= INT_MAX ? static_cast<int>(padded) : -1;
 }
 
-// Part of the window for one tile of a row: rowCount consecutive window rows, each with taps
-// consecutive column offsets.
-struct WindowPart {
-    const float* rows[kMaxRows];  // rows[j][i + t]: tap t of row j for the tile's pixel i
-    const float* weights;         // weights[j * side + t]: the spatial weight of that tap
-    int side;
-    int rowCount;
-    int taps;
-};
+// Eight floats (or their bits) that the blocks keep in registers. Written as vectors (with
+// scalars standing for all lanes), because as arrays GCC set their sums to 0 through memory,
+// with a string instruction, for every block.
+typedef float Lanes8 __attribute__((vector_size(32)));
+typedef std::int32_t IntLanes8 __attribute__((vector_size(32)));
 
-// Calls addTaps(part) for every part of the window around row y for the tile of `blocks`
-// columns from x0, in the window's order.
-template <typename T, typename AddTaps>
-[[gnu::always_inline]] inline void ForEachWindowPart(const T* image, int step, int width,
-                                                     int height, int y, int x0, int blocks,
-                                                     const float* kernel, int radius,
-                                                     float* scratch, AddTaps addTaps) {
-    WindowPart part;
-    part.side = 2 * radius + 1;
-    // Whole window rows when one fits the scratch block, otherwise one row in pieces.
-    const bool wholeRows = part.side <= kOffsetsPerPart;
-    const int pieceTaps = wholeRows ? part.side : kOffsetsPerPart;
-    const int length = blocks + pieceTaps - 1;
-    const int rowsPerPart = wholeRows ? std::min(kMaxRows, kScratch / length) : 1;
-    for (int dyFirst = -radius; dyFirst <= radius; dyFirst += rowsPerPart) {
-        part.rowCount = std::min(rowsPerPart, radius + 1 - dyFirst);
-        for (int dxFirst = -radius; dxFirst <= radius; dxFirst += pieceTaps) {
-            part.taps = std::min(pieceTaps, radius + 1 - dxFirst);
-            for (int j = 0; j < part.rowCount; ++j) {
-                const T* row = RowAt(image, step, std::clamp(y + dyFirst + j, 0, height - 1));
-                part.rows[j] =
-                    Segment(row, width, x0 + dxFirst, blocks + part.taps - 1, scratch + j * length);
-            }
-            part.weights = kernel + (dyFirst + radius) * part.side + (dxFirst + radius);
-            addTaps(part);
-        }
-    }
-}
-
-// The bits of a float, and back. Non-negative floats order as their bits do as signed ints.
+// The bits of a float. Non-negative floats order as their bits do as signed ints.
 inline std::int32_t Bits(float f) {
     std::int32_t b;
     std::memcpy(&b, &f, sizeof b);
     return b;
 }
-inline float FromBits(std::int32_t b) {
-    float f;
-    std::memcpy(&f, &b, sizeof f);
-    return f;
+
+// Row y of the source as floats into its padded row. Three plain loops rather than one with
+// clamped indices, so that each one vectorises.
+SOLOMA_MULTIVERSION void ConvertRow(const unsigned short* srcRow, float* paddedRow, int width,
+                                    int radius, int paddedWidth) {
+    const float left = static_cast<float>(srcRow[0]);
+    const float right = static_cast<float>(srcRow[width - 1]);
+    for (int i = 0; i < radius; ++i) {
+        paddedRow[i] = left;
+    }
+    for (int x = 0; x < width; ++x) {
+        paddedRow[radius + x] = static_cast<float>(srcRow[x]);
+    }
+    for (int i = radius + width; i < paddedWidth; ++i) {
+        paddedRow[i] = right;
+    }
 }
 
-// The bilateral taps of a window part for the block of pixels from i0, whose own values are
-// centre[i0 ...]. The range weight is a triangle, 1 at equal values and 0 from threshold on.
-// Without kTestThreshold every difference is known to lie below the threshold, and the test,
-// which would keep every triangle, is left out.
+// Repeats the first and last of the row's `width` values into its border columns.
+[[gnu::always_inline]] inline void RepeatEdges(float* paddedRow, int width, int radius,
+                                               int paddedWidth) {
+    const float left = paddedRow[radius];
+    const float right = paddedRow[radius + width - 1];
+    for (int i = 0; i < radius; ++i) {
+        paddedRow[i] = left;
+    }
+    for (int i = radius + width; i < paddedWidth; ++i) {
+        paddedRow[i] = right;
+    }
+}
+
+// The bilateral filter of the block of pixels from column x of row y into base[0 ...]. The
+// range weight is a triangle, 1 at equal values and 0 from threshold on. Without
+// kTestThreshold every difference is known to lie below the threshold, and the test, which
+// would keep every triangle, is left out.
 template <bool kTestThreshold>
-[[gnu::always_inline]] inline void AddBilateralTaps(const WindowPart& part, int i0,
-                                                    const float* __restrict centre,
-                                                    float* __restrict sumW, float* __restrict sumWV,
-                                                    std::int32_t thresholdBits,
-                                                    float invThreshold) {
-    float c[kBilateralBlock];
-    float blockW[kBilateralBlock];
-    float blockWV[kBilateralBlock];
-    for (int i = 0; i < kBilateralBlock; ++i) {
-        c[i] = centre[i0 + i];
-        blockW[i] = sumW[i0 + i];
-        blockWV[i] = sumWV[i0 + i];
+[[gnu::always_inline]] inline void BilateralBlock(const float* source, int step, int height, int y,
+                                                  int x, const float* kernel, int radius,
+                                                  std::int32_t thresholdBits, float invThreshold,
+                                                  float* base) {
+    constexpr int kLanes = kBilateralBlock / 8;
+    const int side = 2 * radius + 1;
+    Lanes8 c[kLanes];
+    Lanes8 sumW[kLanes];
+    Lanes8 sumWV[kLanes];
+    const float* centre = RowAt(source, step, y) + radius + x;
+    for (int k = 0; k < kLanes; ++k) {
+        std::memcpy(&c[k], centre + 8 * k, sizeof c[k]);
+        sumW[k] = Lanes8{};
+        sumWV[k] = Lanes8{};
     }
-    for (int j = 0; j < part.rowCount; ++j) {
-        const float* __restrict v = part.rows[j] + i0;
-        const float* spatial = part.weights + j * part.side;
-        for (int t = 0; t < part.taps; ++t) {
-            for (int i = 0; i < kBilateralBlock; ++i) {
-                const float difference = std::fabs(c[i] - v[t + i]);
-                // "difference >= threshold ? 0 : triangle" as a mask on the bits: a float
-                // comparison could raise an exception, which keeps GCC from computing the
-                // triangle ahead of the choice and so from vectorising the loop.
-                const float triangle = 1.0f - difference * invThreshold;
-                float range = triangle;
+    for (int j = 0; j < side; ++j) {
+        const float* v = RowAt(source, step, std::clamp(y - radius + j, 0, height - 1)) + x;
+        const float* spatial = kernel + j * side;
+        for (int t = 0; t < side; ++t) {
+            for (int k = 0; k < kLanes; ++k) {
+                Lanes8 value;
+                std::memcpy(&value, v + t + 8 * k, sizeof value);
+                // |c - v| by clearing the sign bit.
+                const IntLanes8 differenceBits = (IntLanes8)(c[k] - value) & 0x7FFFFFFF;
+                Lanes8 range = 1.0f - (Lanes8)differenceBits * invThreshold;
                 if constexpr (kTestThreshold) {
-                    const std::int32_t keep = Bits(difference) < thresholdBits ? -1 : 0;
-                    range = FromBits(Bits(triangle) & keep);
+                    // "difference >= threshold ? 0 : triangle", compared as bits.
+                    range = (Lanes8)((IntLanes8)range & (differenceBits < thresholdBits));
                 }
-                const float w = range * spatial[t];
-                blockW[i] += w;
-                blockWV[i] += w * v[t + i];
+                const Lanes8 w = range * spatial[t];
+                sumW[k] += w;
+                sumWV[k] += w * value;
             }
         }
     }
-    for (int i = 0; i < kBilateralBlock; ++i) {
-        sumW[i0 + i] = blockW[i];
-        sumWV[i0 + i] = blockWV[i];
+    for (int k = 0; k < kLanes; ++k) {
+        const Lanes8 quotient = sumWV[k] / sumW[k];
+        std::memcpy(base + 8 * k, &quotient, sizeof quotient);
     }
 }
 
-// The Gaussian taps of a window part for the block of pixels from i0.
-[[gnu::always_inline]] inline void AddBlurTaps(const WindowPart& part, int i0,
-                                               float* __restrict sum) {
-    float block[kBlurBlock];
-    for (int i = 0; i < kBlurBlock; ++i) {
-        block[i] = sum[i0 + i];
+// Pass 2 for the block of pixels from column x of row y, into out[0 ...]: the Gaussian blur
+// of the base image, then the recombination.
+[[gnu::always_inline]] inline void RecombineBlock(const float* base, const float* source, int step,
+                                                  int height, int y, int x, const float* kernel,
+                                                  int radius, float baseSharpen, float detailGain,
+                                                  unsigned short* out) {
+    typedef std::uint16_t WordLanes8 __attribute__((vector_size(16)));
+    constexpr int kLanes = kBlurBlock / 8;
+    const int side = 2 * radius + 1;
+    Lanes8 blur[kLanes];
+    for (int k = 0; k < kLanes; ++k) {
+        blur[k] = Lanes8{};
     }
-    for (int j = 0; j < part.rowCount; ++j) {
-        const float* __restrict v = part.rows[j] + i0;
-        const float* spatial = part.weights + j * part.side;
-        for (int t = 0; t < part.taps; ++t) {
-            for (int i = 0; i < kBlurBlock; ++i) {
-                block[i] += spatial[t] * v[t + i];
+    for (int j = 0; j < side; ++j) {
+        const float* v = RowAt(base, step, std::clamp(y - radius + j, 0, height - 1)) + x;
+        const float* spatial = kernel + j * side;
+        for (int t = 0; t < side; ++t) {
+            for (int k = 0; k < kLanes; ++k) {
+                Lanes8 value;
+                std::memcpy(&value, v + t + 8 * k, sizeof value);
+                blur[k] += spatial[t] * value;
             }
         }
     }
-    for (int i = 0; i < kBlurBlock; ++i) {
-        sum[i0 + i] = block[i];
+    const float* baseRow = RowAt(base, step, y) + radius + x;
+    const float* sourceRow = RowAt(source, step, y) + radius + x;
+    for (int k = 0; k < kLanes; ++k) {
+        Lanes8 b;
+        Lanes8 c;
+        std::memcpy(&b, baseRow + 8 * k, sizeof b);
+        std::memcpy(&c, sourceRow + 8 * k, sizeof c);
+        const Lanes8 detail = (c - b) * detailGain;
+        const Lanes8 value = ((b - blur[k]) * baseSharpen + b) + (detail + 0.5f);
+        // Written as "at least 0" so that a NaN, which no frame should produce, gives 0.
+        const Lanes8 capped = value < 65535.0f ? value : 65535.0f;
+        const Lanes8 clamped = (Lanes8)((IntLanes8)capped & (value >= 0.0f));
+        const WordLanes8 words =
+            __builtin_convertvector(__builtin_convertvector(clamped, IntLanes8), WordLanes8);
+        std::memcpy(out + 8 * k, &words, sizeof words);
     }
 }
 
@@ -200,75 +193,49 @@ template <bool kTestThreshold>
     return high - low;
 }
 
-// Pass 1 for row y.
-SOLOMA_MULTIVERSION void BilateralRow(const unsigned short* src, int srcStep, float* baseRow,
-                                      float* detailRow, const float* kernel, int radius,
-                                      float invThreshold, float threshold, float detailGain,
-                                      int width, int height, int y) {
-    alignas(32) float centre[kTile];
-    alignas(32) float sumW[kTile];
-    alignas(32) float sumWV[kTile];
-    alignas(32) float scratch[kScratch];
+// Pass 1 for row y: the base row, border columns included.
+SOLOMA_MULTIVERSION void BilateralRow(const unsigned short* src, int srcStep, const float* source,
+                                      float* base, int step, const float* kernel, int radius,
+                                      float invThreshold, float threshold, int width, int height,
+                                      int paddedWidth, int y) {
     const std::int32_t thresholdBits = Bits(threshold);  // threshold > 0
+    float* baseRow = RowAt(base, step, y);
     for (int x0 = 0; x0 < width; x0 += kTile) {
-        const int n = std::min(kTile, width - x0);
         // Whole blocks: the pixels past the row's end are computed from its repeated last
-        // pixel, and dropped.
-        const int blocks = RoundUp(n, kBilateralBlock);
-        Segment(RowAt(src, srcStep, y), width, x0, blocks, centre);
-        std::fill_n(sumW, blocks, 0.0f);
-        std::fill_n(sumWV, blocks, 0.0f);
-        // Inlined, as the lambda inside: the taps must be compiled for the clone's instruction set.
-        auto addTaps = [&](auto testThreshold) __attribute__((always_inline)) {
-            ForEachWindowPart(
-                src, srcStep, width, height, y, x0, blocks, kernel, radius,
-                scratch, [&](const WindowPart& part) __attribute__((always_inline)) {
-                    for (int i = 0; i < blocks; i += kBilateralBlock) {
-                        AddBilateralTaps<decltype(testThreshold)::value>(
-                            part, i, centre, sumW, sumWV, thresholdBits, invThreshold);
-                    }
-                });
-        };
+        // pixel into the border columns, which are then overwritten.
+        const int blocks = RoundUp(std::min(kTile, width - x0), kBilateralBlock);
         // Pixel values are integers, so their differences are exact: when the tile's window
         // spans less than the threshold, no tap reaches it.
-        if (static_cast<float>(WindowSpan(src, srcStep, width, height, y, x0, blocks, radius)) <
-            threshold) {
-            addTaps(std::false_type{});
-        } else {
-            addTaps(std::true_type{});
-        }
-        for (int i = 0; i < n; ++i) {
-            const float base = sumWV[i] / sumW[i];
-            baseRow[x0 + i] = base;
-            detailRow[x0 + i] = (centre[i] - base) * detailGain;
+        const bool testThreshold = static_cast<float>(WindowSpan(src, srcStep, width, height, y, x0,
+                                                                 blocks, radius)) >= threshold;
+        for (int x = x0; x < x0 + blocks; x += kBilateralBlock) {
+            if (testThreshold) {
+                BilateralBlock<true>(source, step, height, y, x, kernel, radius, thresholdBits,
+                                     invThreshold, baseRow + radius + x);
+            } else {
+                BilateralBlock<false>(source, step, height, y, x, kernel, radius, thresholdBits,
+                                      invThreshold, baseRow + radius + x);
+            }
         }
     }
+    RepeatEdges(baseRow, width, radius, paddedWidth);
 }
 
 // Pass 2 for row y.
-SOLOMA_MULTIVERSION void RecombineRow(const float* base, int baseStep, const float* detailRow,
+SOLOMA_MULTIVERSION void RecombineRow(const float* base, const float* source, int step,
                                       unsigned short* dstRow, const float* kernel, int radius,
-                                      float baseSharpen, int width, int height, int y) {
-    alignas(32) float blur[kTile];
-    alignas(32) float scratch[kScratch];
-    const float* baseRow = RowAt(base, baseStep, y);
-    for (int x0 = 0; x0 < width; x0 += kTile) {
-        const int n = std::min(kTile, width - x0);
-        const int blocks = RoundUp(n, kBlurBlock);
-        std::fill_n(blur, blocks, 0.0f);
-        ForEachWindowPart(base, baseStep, width, height, y, x0, blocks, kernel, radius, scratch,
-                          [&](const WindowPart& part) {
-                              for (int i = 0; i < blocks; i += kBlurBlock) {
-                                  AddBlurTaps(part, i, blur);
-                              }
-                          });
-        for (int i = 0; i < n; ++i) {
-            const float b = baseRow[x0 + i];
-            const float value = ((b - blur[i]) * baseSharpen + b) + (detailRow[x0 + i] + 0.5f);
-            // Written as "at least 0" so that a NaN, which no frame should produce, gives 0.
-            const float clamped = value >= 0.0f ? std::min(value, 65535.0f) : 0.0f;
-            dstRow[x0 + i] = static_cast<unsigned short>(static_cast<int>(clamped));
-        }
+                                      float baseSharpen, float detailGain, int width, int height,
+                                      int y) {
+    const int whole = width / kBlurBlock * kBlurBlock;
+    for (int x = 0; x < whole; x += kBlurBlock) {
+        RecombineBlock(base, source, step, height, y, x, kernel, radius, baseSharpen, detailGain,
+                       dstRow + x);
+    }
+    if (whole < width) {
+        unsigned short last[kBlurBlock];
+        RecombineBlock(base, source, step, height, y, whole, kernel, radius, baseSharpen,
+                       detailGain, last);
+        std::copy(last, last + (width - whole), dstRow + whole);
     }
 }
 
@@ -352,7 +319,7 @@ void DDE::Create(const unsigned short* src, int srcStep, unsigned short* dst, in
         return;
     }
     Allocate(width, height);
-    if (!_base || !_detail) {
+    if (!_base || !_source) {
         return;
     }
     unsigned short minValue = 0;
@@ -368,21 +335,27 @@ void DDE::Create(const unsigned short* src, int srcStep, unsigned short* dst, in
     }
     const float threshold = static_cast<float>(maxValue - minValue) * 0.75f;
     const float invThreshold = 1.0f / threshold;
-    BilateralFilter(src, srcStep, _base.Get(), _pitch, _detail.Get(), _pitch, _kernel.Get(),
-                    _radius, invThreshold, threshold, detailGain, width, height);
-    MiddleFilter(_base.Get(), _pitch, _detail.Get(), _pitch, dst, dstStep, _kernel.Get(), _radius,
-                 baseSharpen, width, height);
+    ConvertSource(src, srcStep, _source.Get(), _pitch, _radius, width, height);
+    BilateralFilter(src, srcStep, _source.Get(), _base.Get(), _pitch, _kernel.Get(), _radius,
+                    invThreshold, threshold, width, height);
+    // The source is read from its float copy from here on, so dst may be src.
+    MiddleFilter(_base.Get(), _source.Get(), _pitch, dst, dstStep, _kernel.Get(), _radius,
+                 baseSharpen, detailGain, width, height);
 }
 
 void DDE::Allocate(int width, int height) {
-    if (width == _width && height == _height && _base && _detail) {
+    const int paddedWidth = PaddedWidth(width, _radius);
+    if (width == _width && height == _height && _base && _source && _base.Width() == paddedWidth) {
         return;
     }
     DeAllocate();
-    _base.Allocate(width, height);
-    _detail.Allocate(width, height);
+    if (paddedWidth < 0) {
+        return;
+    }
+    _base.Allocate(paddedWidth, height);
+    _source.Allocate(paddedWidth, height);
     // Both passes address the two images with one pitch.
-    if (!_base || !_detail || _base.Pitch() != _detail.Pitch()) {
+    if (!_base || !_source || _base.Pitch() != _source.Pitch()) {
         DeAllocate();
         return;
     }
@@ -400,30 +373,39 @@ void DDE::Cleanup() {
 
 void DDE::DeAllocate() {
     _base.Release();
-    _detail.Release();
+    _source.Release();
     _width = 0;
     _height = 0;
     _pitch = 0;
 }
 
-void DDE::BilateralFilter(const unsigned short* src, int srcStep, float* base, int baseStep,
-                          float* detail, int detailStep, const float* kernel, int radius,
-                          float invThreshold, float threshold, float detailGain, int width,
-                          int height) {
+void DDE::ConvertSource(const unsigned short* src, int srcStep, float* source, int step, int radius,
+                        int width, int height) {
+    const int paddedWidth = PaddedWidth(width, radius);
 #pragma omp parallel for schedule(static) if (useParallel)
     for (int y = 0; y < height; ++y) {
-        BilateralRow(src, srcStep, RowAt(base, baseStep, y), RowAt(detail, detailStep, y), kernel,
-                     radius, invThreshold, threshold, detailGain, width, height, y);
+        ConvertRow(RowAt(src, srcStep, y), RowAt(source, step, y), width, radius, paddedWidth);
     }
 }
 
-void DDE::MiddleFilter(const float* base, int baseStep, const float* detail, int detailStep,
-                       unsigned short* dst, int dstStep, const float* kernel, int radius,
-                       float baseSharpen, int width, int height) {
+void DDE::BilateralFilter(const unsigned short* src, int srcStep, const float* source, float* base,
+                          int step, const float* kernel, int radius, float invThreshold,
+                          float threshold, int width, int height) {
+    const int paddedWidth = PaddedWidth(width, radius);
 #pragma omp parallel for schedule(static) if (useParallel)
     for (int y = 0; y < height; ++y) {
-        RecombineRow(base, baseStep, RowAt(detail, detailStep, y), RowAt(dst, dstStep, y), kernel,
-                     radius, baseSharpen, width, height, y);
+        BilateralRow(src, srcStep, source, base, step, kernel, radius, invThreshold, threshold,
+                     width, height, paddedWidth, y);
+    }
+}
+
+void DDE::MiddleFilter(const float* base, const float* source, int step, unsigned short* dst,
+                       int dstStep, const float* kernel, int radius, float baseSharpen,
+                       float detailGain, int width, int height) {
+#pragma omp parallel for schedule(static) if (useParallel)
+    for (int y = 0; y < height; ++y) {
+        RecombineRow(base, source, step, RowAt(dst, dstStep, y), kernel, radius, baseSharpen,
+                     detailGain, width, height, y);
     }
 }
 

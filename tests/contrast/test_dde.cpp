@@ -236,3 +236,18 @@ TEST(DDE, SmoothAndSteppedFramesMatchReferenceForEveryWindow) {
     }
     omp_set_num_threads(threads);
 }
+
+// Init on an object that already holds images of the frame's size: the images' border columns
+// follow the new window, widening for a larger one (widths on both sides of a block of columns).
+TEST(DDE, NewWindowOnTheSameFrameSize) {
+    DDE dde(3, 1.5f);
+    for (int width : {63, 64, 65}) {
+        const Frame src = RandomFrame(width, 12, 100, 60000, width);
+        for (int kernelSize : {3, 31, 5}) {
+            dde.Init(kernelSize, 1.5f);
+            EXPECT_EQ(Enhance(dde, src, 0.75f, 1.5f),
+                      Reference(src, GaussianTable(kernelSize, 1.5f), 0.75f, 1.5f))
+                << kernelSize << " " << width;
+        }
+    }
+}

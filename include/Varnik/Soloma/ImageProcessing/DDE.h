@@ -36,32 +36,37 @@ public:
                 float baseSharpen, float detailGain, int width, int height);
 
 private:
-    // Brings both images to width x height: nothing when the size is unchanged, otherwise
-    // both are released and allocated afresh.
+    // Brings both images to width x height (and the border columns of the current radius):
+    // nothing when that is unchanged, otherwise both are released and allocated afresh.
     void Allocate(int width, int height);
     void Cleanup();
     void DeAllocate();
 
-    // Pass 1: the bilateral filter of src into base, and (src - base) * detailGain into detail.
-    static void BilateralFilter(const unsigned short* src, int srcStep, float* base, int baseStep,
-                                float* detail, int detailStep, const float* kernel, int radius,
-                                float invThreshold, float threshold, float detailGain, int width,
-                                int height);
-    // Pass 2: recombines base, its Gaussian blur and detail into dst, clamped to 0..65535.
-    static void MiddleFilter(const float* base, int baseStep, const float* detail, int detailStep,
-                             unsigned short* dst, int dstStep, const float* kernel, int radius,
-                             float baseSharpen, int width, int height);
+    // The frame as floats, each row with repeated border columns, into source.
+    static void ConvertSource(const unsigned short* src, int srcStep, float* source, int step,
+                              int radius, int width, int height);
+    // Pass 1: the bilateral filter of the float frame into base (src gives each tile's span).
+    static void BilateralFilter(const unsigned short* src, int srcStep, const float* source,
+                                float* base, int step, const float* kernel, int radius,
+                                float invThreshold, float threshold, int width, int height);
+    // Pass 2: recombines base, its Gaussian blur and the detail (source - base) * detailGain
+    // into dst, clamped to 0..65535.
+    static void MiddleFilter(const float* base, const float* source, int step, unsigned short* dst,
+                             int dstStep, const float* kernel, int radius, float baseSharpen,
+                             float detailGain, int width, int height);
 
     int _kernelSize = 0;  // side of the square window, as given to Init
     int _radius = 0;      // (kernelSize - 1) / 2: the window used is 2 * radius + 1 wide
     float _sigma = 0.0f;  // of the spatial Gaussian, in pixels
     // kernelSize² spatial weights; the (2 * radius + 1)² used ones, row by row, add up to 1.
     detail::VectorBuffer<float> _kernel;
-    int _width = 0;  // size the images are allocated for, 0 when none
+    int _width = 0;  // frame size the images are allocated for, 0 when none
     int _height = 0;
-    int _pitch = 0;                      // row pitch of both images (it depends only on the width)
+    int _pitch = 0;  // row pitch of both images (it depends only on the width and radius)
+    // Both hold each row with `radius` repeated columns on the left and at least as many on
+    // the right, so that the windows read them in place.
     detail::ImageBuffer<float> _base;    // bilateral-filtered frame
-    detail::ImageBuffer<float> _detail;  // (frame - base) * detailGain
+    detail::ImageBuffer<float> _source;  // the frame as floats
 };
 
 }  // namespace ImageProcessing
