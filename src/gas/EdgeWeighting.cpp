@@ -47,8 +47,7 @@ void WeightByEdges(EdgeWeightingImages images, int edgeFactor, ReferenceEdges* h
         WeightByEdges(images, edgeFactor);
         return;
     }
-    images.referenceEdges =
-        held->Find(reference, referenceStep, images.width, images.height, dx, dy);
+    images.referenceEdges = held->Find(dx, dy);
     images.referenceEdgesStep = held->EdgesPitch();
     WeightByEdges(images, edgeFactor);
     if (images.referenceEdges == nullptr) {

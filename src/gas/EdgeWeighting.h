@@ -42,7 +42,8 @@ void WeightByEdges(const EdgeWeightingImages& images, int edgeFactor);
 class ReferenceEdges;
 
 // The same weighting, with the reference's edges taken from `held` when it holds those of
-// this 16-bit reference moved by (dx, dy), and offered to it otherwise. `held` may be null.
+// this frame's 16-bit reference (as AlignReference saw it) moved by (dx, dy), and offered to
+// it otherwise. `held` may be null.
 void WeightByEdges(EdgeWeightingImages images, int edgeFactor, ReferenceEdges* held,
                    const unsigned short* reference, int referenceStep, int dx, int dy);
 

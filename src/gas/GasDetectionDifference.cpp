@@ -119,17 +119,17 @@ void GasDetectionDifference::Run(const unsigned short* src, int srcStep, const u
     const int aStep = _current.Pitch();
     const int bStep = _reference.Pitch();
     const int dStep = _difference.Pitch();
-    PixelPrimitives::Convert_16u32f_C1(ref, refStep, b, bStep, width, height);
     PixelPrimitives::Convert_16u32f_C1(src, srcStep, a, aStep, width, height);
     // The reference moves to line up with the current frame; a stabiliser short of memory
     // leaves the call without output.
-    if (_stabilizer && !_stabilizer->AlignInPlace(a, aStep, b, bStep, width, height)) {
-        return;
-    }
-    const int dx = _stabilizer ? _stabilizer->GetDx() : 0;
-    const int dy = _stabilizer ? _stabilizer->GetDy() : 0;
     if (!_referenceEdges) {
         _referenceEdges.Reset(new (std::nothrow) ReferenceEdges);
+    }
+    int dx = 0;
+    int dy = 0;
+    if (!ReferenceEdges::AlignReference(ref, refStep, a, aStep, b, bStep, width, height,
+                                        _stabilizer.Get(), _referenceEdges.Get(), &dx, &dy)) {
+        return;
     }
 
     const int e = (k - 1) / 2;

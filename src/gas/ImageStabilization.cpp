@@ -171,6 +171,7 @@ void ImageStabilization::Init(int width, int height, bool withConversion) {
 }
 
 void ImageStabilization::Cleanup() {
+    _sourceProjected = false;
     _refColumns.Release();
     _srcColumns.Release();
     _refRows.Release();
@@ -380,6 +381,7 @@ int ImageStabilization::CalculateDiff(float* first, float* second, int length) {
 bool ImageStabilization::Estimate(const unsigned short* ref, int refStep, const unsigned short* src,
                                   int srcStep, int width, int height) {
     _dx = _dy = 0;
+    _sourceProjected = false;
     Init(width, height, true);
     if (!PrepareTeam(true)) {
         return false;
@@ -394,16 +396,47 @@ bool ImageStabilization::Estimate(const unsigned short* ref, int refStep, const 
 bool ImageStabilization::Estimate(const float* ref, int refStep, const float* src, int srcStep,
                                   int width, int height) {
     _dx = _dy = 0;
+    _sourceProjected = false;
     Init(width, height, false);
     if (!PrepareTeam(false)) {
         return false;
     }
     Project(ref, refStep, width, height, _refFrame, _refColumns.Get(), _refRows.Get());
     Project(src, srcStep, width, height, _srcFrame, _srcColumns.Get(), _srcRows.Get());
+    _sourceProjected = true;
     // The operands stand the other way round from the 16-bit estimate, so the float shifts
     // have the opposite sign for the same pair of frames.
     _dx = -CalculateDiff(_srcColumns.Get(), _refColumns.Get(), width);
     _dy = -CalculateDiff(_srcRows.Get(), _refRows.Get(), height);
+    return true;
+}
+
+bool ImageStabilization::EstimateAgainstLastSource(const float* ref, int refStep, int width,
+                                                   int height) {
+    if (!_sourceProjected || width != _width || height != _height ||
+        !ValidImage(ref, refStep, width, height)) {
+        return false;
+    }
+    _dx = _dy = 0;
+    if (!PrepareTeam(false)) {
+        return false;
+    }
+    Project(ref, refStep, width, height, _refFrame, _refColumns.Get(), _refRows.Get());
+    _dx = -CalculateDiff(_srcColumns.Get(), _refColumns.Get(), width);
+    _dy = -CalculateDiff(_srcRows.Get(), _refRows.Get(), height);
+    return true;
+}
+
+bool ImageStabilization::MoveInPlace(float* image, int step, int width, int height) {
+    if (!ValidImage(image, step, width, height) || width != _width || height != _height) {
+        return false;
+    }
+    _inPlace32f.AllocateIfAbsent(width, height);
+    if (!_inPlace32f) {
+        return false;
+    }
+    CopyImage(image, step, _inPlace32f.Get(), _inPlace32f.Pitch(), width, height);
+    ApplyShift(_inPlace32f.Get(), _inPlace32f.Pitch(), image, step, width, height, _dx, _dy);
     return true;
 }
 

@@ -59,6 +59,7 @@ private:
     // could not.
     friend class GasDetection;
     friend class GasDetectionDifference;
+    friend class ReferenceEdges;
 
     // Brings the buffers to width x height: a change of size releases them all, then every
     // absent buffer is allocated (the conversion image only when asked for).
@@ -96,6 +97,14 @@ private:
                     detail::ImageBuffer<T>& copy);
     bool AlignInPlace(const float* ref, int refStep, float* srcDst, int srcDstStep, int width,
                       int height);
+    // The float estimate of ref against the src of the last float estimate, whose projections
+    // are still held: for a caller that knows its src is unchanged. False, with nothing
+    // estimated, when they are not held (another size, a 16-bit estimate since, short of
+    // memory).
+    bool EstimateAgainstLastSource(const float* ref, int refStep, int width, int height);
+    // Moves the image in place by the last estimate, as the in-place Run does.
+    bool MoveInPlace(float* image, int step, int width, int height);
+
     // Chooses the team for this call and sizes the per-thread scratch for it; then checks
     // that every buffer the estimate needs is held.
     bool PrepareTeam(bool withConversion);
@@ -145,6 +154,7 @@ private:
     // they are worth recognising (the in-place overloads' src is their copy of the frame).
     detail::FrameCache _refFrame;
     detail::FrameCache _srcFrame;
+    bool _sourceProjected = false;  // the src projections are those of the last float src
 };
 
 }  // namespace ImageProcessing
