@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <cstring>
 
-#include "frame/Avx2.h"
 #include "frame/ImageArgs.h"
 #include "frame/Parallel.h"
 #include "frame/Rows.h"
@@ -76,53 +75,6 @@ SOLOMA_MULTIVERSION void ColorRow(const RGBQUAD* __restrict palette,
     }
 }
 
-#ifdef SOLOMA_AVX2_KERNELS
-// One channel of eight pixels blended in place (see BlendChannelInPlace).
-SOLOMA_TARGET_AVX2 inline __m256i BlendChannelsInPlace(__m256i a, __m256 weightA, __m256i b,
-                                                       __m256 weightB, int mask) {
-    const __m256i bits = _mm256_set1_epi32(mask);
-    const __m256 productA = _mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_and_si256(a, bits)), weightA);
-    const __m256 productB = _mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_and_si256(b, bits)), weightB);
-    return _mm256_and_si256(_mm256_cvttps_epi32(_mm256_add_ps(productA, productB)), bits);
-}
-
-// The unsaturated row eight pixels at a time, the entries fetched by the processor's gather;
-// returns how many pixels it blended.
-SOLOMA_TARGET_AVX2 int ColorRowInRangeAvx2(const RGBQUAD* __restrict palette,
-                                           const unsigned short* __restrict src,
-                                           unsigned char* __restrict dst, float paletteWeight,
-                                           float dstWeight, int width) {
-    const __m256 weightP = _mm256_set1_ps(paletteWeight);
-    const __m256 weightD = _mm256_set1_ps(dstWeight);
-    const int* entries = reinterpret_cast<const int*>(palette);
-    int x = 0;
-    for (; x + 8 <= width; x += 8) {
-        const unsigned short* i = src + x;
-        const __m256i entry =
-            _mm256_setr_epi32(entries[i[0]], entries[i[1]], entries[i[2]], entries[i[3]],
-                              entries[i[4]], entries[i[5]], entries[i[6]], entries[i[7]]);
-        __m256i* pixels = reinterpret_cast<__m256i*>(dst + 4 * static_cast<std::ptrdiff_t>(x));
-        const __m256i colour = _mm256_loadu_si256(pixels);
-        const __m256i blue = BlendChannelsInPlace(colour, weightD, entry, weightP, 0x0000FF);
-        const __m256i green = BlendChannelsInPlace(colour, weightD, entry, weightP, 0x00FF00);
-        const __m256i red = BlendChannelsInPlace(colour, weightD, entry, weightP, 0xFF0000);
-        const __m256i opaque = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
-        _mm256_storeu_si256(
-            pixels, _mm256_or_si256(_mm256_or_si256(blue, green), _mm256_or_si256(red, opaque)));
-    }
-    return x;
-}
-
-void ColorRowInRange(const RGBQUAD* __restrict palette, const unsigned short* __restrict src,
-                     unsigned char* __restrict dst, float paletteWeight, float dstWeight,
-                     int width) {
-    const int done =
-        CpuHasAvx2() ? ColorRowInRangeAvx2(palette, src, dst, paletteWeight, dstWeight, width) : 0;
-    ColorRow<false>(palette, src + done, dst + 4 * static_cast<std::ptrdiff_t>(done), paletteWeight,
-                    dstWeight, width - done);
-}
-#endif
-
 // Whether every blend with these weights lies in 0 .. 256, so that saturating changes
 // nothing: with non-negative weights the float products and their sum grow with the bytes,
 // so the largest sum is that of two bytes 255.
@@ -160,11 +112,7 @@ void Blending::ColorIRImage(const RGBQUAD* palette, const unsigned char* src, in
         !ValidImage(dst, dstStep, width, height, 4)) {
         return;
     }
-#ifdef SOLOMA_AVX2_KERNELS
-    const auto row = StaysInRange(dstWeight, paletteWeight) ? ColorRowInRange : ColorRow<true>;
-#else
     const auto row = StaysInRange(dstWeight, paletteWeight) ? ColorRow<false> : ColorRow<true>;
-#endif
 #pragma omp parallel for schedule(static) if (useParallel)
     for (int y = 0; y < height; ++y) {
         row(palette, RowAt(indices, srcStep, y), RowAt(dst, dstStep, y), paletteWeight, dstWeight,
