@@ -328,12 +328,25 @@ int RgbToYuv422Row(const unsigned char* HWY_RESTRICT src, unsigned char* HWY_RES
     const DU8 d8;
     const int block = static_cast<int>(hn::Lanes(d8)) / 2;  // pairs per vector of bytes
     int i = 0;
+#ifdef PP_COLOUR_AVX2
+    // Ties come in runs, where a colour repeats: after a block with one, the next few go
+    // straight to float rather than paying for both forms each.
+    int floatBlocks = 0;
+#endif
     for (; i + block <= pairs; i += block) {
+#ifdef PP_COLOUR_AVX2
+        if (floatBlocks > 0) {
+            --floatBlocks;
+            RgbBlockWithTieToYuv422(src + 6 * i, dst + 4 * i);
+            continue;
+        }
+#endif
         hn::Vec<DU8> red, green, blue;
         hn::LoadInterleaved3(d8, src + 6 * i, red, green, blue);
 #ifdef PP_COLOUR_AVX2
         if (!RgbBlockToYuv422Exact(red.raw, green.raw, blue.raw, dst + 4 * i)) {
             RgbBlockWithTieToYuv422(src + 6 * i, dst + 4 * i);
+            floatBlocks = 3;
         }
         continue;
 #endif
