@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "frame/Avx2.h"
 #include "frame/ImageArgs.h"
 #include "frame/Rows.h"
 
@@ -32,8 +33,8 @@ inline std::uint32_t ZeroBytes(std::uint32_t word) {
     return (zero - (zero >> 7)) | zero;                             // 0x80 -> 0x7F | 0x80
 }
 
-SOLOMA_MULTIVERSION void BlendRowC3(const unsigned char* __restrict src,
-                                    unsigned char* __restrict dst, int width) {
+SOLOMA_MULTIVERSION void BlendPixelsC3(const unsigned char* __restrict src,
+                                       unsigned char* __restrict dst, int width) {
     for (int x = 0; x < width; ++x) {
         const unsigned char* s = src + 3 * static_cast<std::ptrdiff_t>(x);
         unsigned char* d = dst + 3 * static_cast<std::ptrdiff_t>(x);
@@ -49,6 +50,65 @@ SOLOMA_MULTIVERSION void BlendRowC3(const unsigned char* __restrict src,
         d[1] = (s1 & takeSrc) | (d1 & keepDst) | (Average(d1, s1) & average);
         d[2] = (s2 & takeSrc) | (d2 & keepDst) | (Average(d2, s2) & average);
     }
+}
+
+#ifdef SOLOMA_AVX2_KERNELS
+// Two 16-byte loads, at p and p + 12: four 3-byte pixels at the start of each half.
+SOLOMA_TARGET_AVX2 inline __m256i LoadPixelQuads(const unsigned char* p) {
+    const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 12));
+    return _mm256_inserti128_si256(_mm256_castsi128_si256(low), high, 1);
+}
+
+// 0xFF on the three bytes of each pixel of the halves that has no zero byte, 0 on the others.
+SOLOMA_TARGET_AVX2 inline __m256i FullPixels(__m256i pixels) {
+    // A pixel's three zero flags and its first again in one 32-bit lane, tested at once, and
+    // the lane's answer spread back over the pixel's bytes.
+    const __m256i spread = _mm256_setr_epi8(0, 1, 2, 0, 3, 4, 5, 3, 6, 7, 8, 6, 9, 10, 11, 9, 0, 1,
+                                            2, 0, 3, 4, 5, 3, 6, 7, 8, 6, 9, 10, 11, 9);
+    const int z = -1;  // a zero byte
+    const __m256i back = _mm256_setr_epi8(0, 0, 0, 4, 4, 4, 8, 8, 8, 12, 12, 12, z, z, z, z, 0, 0,
+                                          0, 4, 4, 4, 8, 8, 8, 12, 12, 12, z, z, z, z);
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i zeroBytes = _mm256_cmpeq_epi8(pixels, zero);
+    const __m256i full = _mm256_cmpeq_epi32(_mm256_shuffle_epi8(zeroBytes, spread), zero);
+    return _mm256_shuffle_epi8(full, back);
+}
+
+// Pixels from the first of the row on, eight at a time; returns how many it blended. The
+// loads read four bytes past a block's pixels, so it stops while those are still in the row;
+// the stores write the block's 24 bytes only, so the next block's loads never wait on them.
+SOLOMA_TARGET_AVX2 int BlendRowC3Avx2(const unsigned char* __restrict src,
+                                      unsigned char* __restrict dst, int width) {
+    const __m256i lowBit = _mm256_set1_epi8(1);
+    const __m256i packHalves = _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 3, 7);  // 24 bytes together
+    int x = 0;
+    for (; x + 10 <= width; x += 8) {
+        unsigned char* d = dst + 3 * static_cast<std::ptrdiff_t>(x);
+        const __m256i dv = LoadPixelQuads(d);
+        const __m256i sv = LoadPixelQuads(src + 3 * static_cast<std::ptrdiff_t>(x));
+        // floor((d + s) / 2): the rounded-up mean less the odd bit.
+        const __m256i average = _mm256_sub_epi8(_mm256_avg_epu8(dv, sv),
+                                                _mm256_and_si256(_mm256_xor_si256(dv, sv), lowBit));
+        const __m256i kept = _mm256_blendv_epi8(dv, average, FullPixels(sv));
+        const __m256i result = _mm256_blendv_epi8(sv, kept, FullPixels(dv));
+        const __m256i packed = _mm256_permutevar8x32_epi32(result, packHalves);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm256_castsi256_si128(packed));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(d + 16), _mm256_extracti128_si256(packed, 1));
+    }
+    return x;
+}
+#endif
+
+void BlendRowC3(const unsigned char* __restrict src, unsigned char* __restrict dst, int width) {
+    int done = 0;
+#ifdef SOLOMA_AVX2_KERNELS
+    if (CpuHasAvx2()) {
+        done = BlendRowC3Avx2(src, dst, width);
+    }
+#endif
+    const std::ptrdiff_t offset = 3 * static_cast<std::ptrdiff_t>(done);
+    BlendPixelsC3(src + offset, dst + offset, width - done);
 }
 
 SOLOMA_MULTIVERSION void BlendRowC4(const unsigned char* __restrict src,

@@ -30,10 +30,27 @@ inline std::uint32_t BlendChannel(std::uint32_t a, float weightA, std::uint32_t 
     return static_cast<std::uint32_t>(static_cast<int>(value));
 }
 
+// A channel blended where it lies in the word, for sums that the caller keeps within
+// 0 .. 256: masked but not shifted, the channel's value is its byte times 2^k exactly, and so,
+// scaled alike, are the products and their sum (no overflow, and a product too small to be
+// scaled exactly is also too small to move the sum's truncation). Truncating and masking
+// leaves the byte the unscaled blend gives, in place, without the shifts.
+inline std::uint32_t BlendChannelInPlace(std::uint32_t a, float weightA, std::uint32_t b,
+                                         float weightB, std::uint32_t mask) {
+    const float value = static_cast<float>(static_cast<int>(a & mask)) * weightA +
+                        static_cast<float>(static_cast<int>(b & mask)) * weightB;
+    return static_cast<std::uint32_t>(static_cast<int>(value)) & mask;
+}
+
 // Blue, green and red of two colours packed as little-endian words (blue in the low byte);
 // the fourth byte of the result is 255.
 template <bool kSaturate = true>
 inline std::uint32_t BlendWords(std::uint32_t a, float weightA, std::uint32_t b, float weightB) {
+    if (!kSaturate) {
+        return BlendChannelInPlace(a, weightA, b, weightB, 0x0000FFu) |
+               BlendChannelInPlace(a, weightA, b, weightB, 0x00FF00u) |
+               BlendChannelInPlace(a, weightA, b, weightB, 0xFF0000u) | 0xFF000000u;
+    }
     const auto channel = [=](int shift) {
         return BlendChannel<kSaturate>((a >> shift) & 255u, weightA, (b >> shift) & 255u, weightB)
                << shift;

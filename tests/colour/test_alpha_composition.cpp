@@ -56,7 +56,7 @@ void Reference4(const unsigned char* s, unsigned char* d) {
     }
 }
 
-// Random images of every test shape and a frame-wide one, with a quarter of the values
+// Random images of every test shape, a frame-wide one and narrow ones, with a quarter of the values
 // `empty` (alpha bytes mostly 255), through `blend` on 1 to 3 threads against `reference`,
 // and on one thread against several; nothing outside the region changes.
 template <typename T, typename Blend, typename Reference>
@@ -65,6 +65,9 @@ void CheckEveryPixel(int channels, int empty, Blend blend, Reference reference) 
     const int threads = omp_get_max_threads();
     std::vector<RegionSize> sizes = TestRegionSizes();
     sizes.push_back({640, 33});
+    for (int width = 8; width <= 20; ++width) {
+        sizes.push_back({width, 3});  // around the 8-pixel blocks and the row ends they stop at
+    }
     for (std::size_t i = 0; i < sizes.size(); ++i) {
         const int w = sizes[i].width, h = sizes[i].height;
         TestImage<T> src(channels * w, h), dst(channels * w, h);

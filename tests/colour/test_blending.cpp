@@ -61,8 +61,10 @@ TEST(Blending, EveryPixelOnAnyThreadCount) {
     }
     const int threads = omp_get_max_threads();
     const float nan = std::numeric_limits<float>::quiet_NaN();
-    const std::pair<float, float> weights[] = {{0.5f, 0.5f},  {0.3f, 0.7f}, {0.25f, 0.6f},
-                                               {2.5f, -0.5f}, {1.0f, 1.0f}, {nan, 0.5f}};
+    // In range also with a sum just below 256 and with products too small for normal floats.
+    const std::pair<float, float> weights[] = {{0.5f, 0.5f},        {0.3f, 0.7f},   {0.25f, 0.6f},
+                                               {0.5f, 0.50390625f}, {1e-40f, 0.9f}, {2.5f, -0.5f},
+                                               {1.0f, 1.0f},        {nan, 0.5f}};
     std::vector<RegionSize> sizes = TestRegionSizes();
     sizes.push_back({640, 29});
     int run = 0;

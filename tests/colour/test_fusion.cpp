@@ -128,6 +128,16 @@ TEST(Fusion, ColorIRImageWritesTheRangeOnly) {
     ExpectColoured(src, -5, 10, 0, 10, [](int v) { return v <= 10; });
     ExpectColoured(src, 70000, 80000, 70000, 70000, [](int) { return false; });
     ExpectColoured(src, 65535, 65535, 65535, 65535, [](int v) { return v == 65535; });
+    // Runs of eight pixels wholly in the range, wholly out of it and mixed, at every offset
+    // from the row start and in rows of widths around the runs.
+    for (int width = 5; width <= 29; width += 3) {
+        TestImage<unsigned short> runs(width, 9);
+        runs.Fill([](int x, int y) {
+            const int kind = ((x + y) / 8) % 3;
+            return kind == 0 ? 1500 : kind == 1 ? 500 : (x + y) % 2 ? 1500 : 2500;
+        });
+        ExpectColoured(runs, 1000, 2000, 1000, 2000, [](int v) { return v >= 1000 && v <= 2000; });
+    }
     // Strided random frames of every test shape and a frame-wide one, on 1 to 3 threads.
     std::vector<RegionSize> sizes = TestRegionSizes();
     sizes.push_back({640, 37});

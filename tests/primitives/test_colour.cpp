@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <random>
+#include <vector>
 
 #include "TestImage.h"
 
@@ -119,6 +120,128 @@ TEST(Colour, EveryPathGivesTheSameBytes) {
                 for (int k = 0; k < 6; ++k) {
                     ASSERT_EQ(rgb.At(6 * i + k, y), toRgb[k]) << "width " << w << " pair " << i;
                 }
+            }
+        }
+    }
+}
+
+// On whole vectors the conversion to 4:2:2 works in exact integers, on the equations'
+// decimal coefficients, and converts a block in float only when one of its bytes is a tie. The
+// checks below cover every input each output byte depends on; under the sanitizers a subset.
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr int kStride = 31;
+#else
+constexpr int kStride = 1;
+#endif
+
+// A row of `pixels` colours from colour(i, rgb), with a pixel before and after them, converted
+// into rgb and yuv (whole pairs from the row start); the vectors are reused from row to row.
+template <typename Colour>
+void ConvertRow(int pixels, Colour colour, std::vector<unsigned char>& rgb,
+                std::vector<unsigned char>& yuv) {
+    const int width = pixels + 2;
+    rgb.assign(3 * static_cast<std::size_t>(width), 0);
+    yuv.assign(2 * static_cast<std::size_t>(width), 0);
+    for (int i = 0; i < pixels; ++i) {
+        colour(i, &rgb[3 * static_cast<std::size_t>(i + 1)]);
+    }
+    EXPECT_TRUE(PP::RGBToYUV422_8u_C3C2R(rgb.data(), 3 * width, yuv.data(), 2 * width, width, 1));
+}
+
+// The exact chroma byte of a pair whose channel sums give numerator n (n / 2000 + 128), or -1
+// for a tie.
+int ExactChroma(int n) {
+    if ((n + 1000) % 2000 == 0) {
+        return -1;
+    }
+    return std::clamp((n + 257000) / 2000, 0, 255);
+}
+
+}  // namespace
+
+// Luma is per pixel: every colour, at an odd and (one row further) at an even position.
+TEST(Colour, LumaOfEveryColour) {
+    std::vector<unsigned char> rgb, yuv;
+    for (int r = 0; r < 256; r += kStride) {
+        for (int shift = 0; shift < 2; ++shift) {
+            ConvertRow(
+                65536 + shift,
+                [&](int i, unsigned char* p) {
+                    const int j = std::max(i - shift, 0);
+                    p[0] = static_cast<unsigned char>(r);
+                    p[1] = static_cast<unsigned char>(j >> 8);
+                    p[2] = static_cast<unsigned char>(j);
+                },
+                rgb, yuv);
+            for (std::size_t x = 0; x + 1 < yuv.size() / 2; ++x) {
+                const float fr = rgb[3 * x], fg = rgb[3 * x + 1], fb = rgb[3 * x + 2];
+                const int expected = RoundToByte(0.299f * fr + 0.587f * fg + 0.114f * fb);
+                if (yuv[2 * x] != expected) {
+                    FAIL() << "luma of " << +rgb[3 * x] << "," << +rgb[3 * x + 1] << ","
+                           << +rgb[3 * x + 2] << ": " << +yuv[2 * x] << ", not " << expected;
+                }
+            }
+        }
+    }
+}
+
+// A pair's chroma: the exact form depends only on the sums R, G, B of its two pixels' channels,
+// each 0..510, so every sum goes through one split. For any split: the float chroma of every
+// single colour is measured to be within `worst` of its exact value, so a pair's float mean (the
+// sum rounded once more, by at most 2^-16 after halving) is within worst + 2^-16 of the exact
+// mean. That is a multiple of 1/2000 and, unless it is a tie, at least 1/2000 from a half: with
+// the bound smaller, float rounds it as the exact value, whatever the split. At ties the bytes
+// must be float's.
+TEST(Colour, ChromaOfEveryPairSum) {
+    double worst = 0.0;
+    for (int r = 0; r < 256; r += kStride) {
+        for (int g = 0; g < 256; ++g) {
+            for (int b = 0; b < 256; ++b) {
+                const float fr = r, fg = g, fb = b;
+                const float u = -0.147f * fr - 0.289f * fg + 0.436f * fb + 128.0f;
+                const float v = 0.615f * fr - 0.515f * fg - 0.100f * fb + 128.0f;
+                worst =
+                    std::max(worst, std::fabs(u - ((-147 * r - 289 * g + 436 * b) / 1000.0 + 128)));
+                worst =
+                    std::max(worst, std::fabs(v - ((615 * r - 515 * g - 100 * b) / 1000.0 + 128)));
+            }
+        }
+    }
+    EXPECT_LT(worst + std::ldexp(1.0, -16), 1.0 / 2000) << "worst " << worst;
+
+    const auto half = [](int sum, int second) {  // a sum split as evenly as the bytes allow
+        const int first = std::min(sum, 255);
+        return static_cast<unsigned char>(second ? sum - first : first);
+    };
+    std::vector<unsigned char> rgb, yuv;
+    for (int red = 0; red <= 510; red += kStride) {
+        // Sum number k split over pixels 2k + 2 and 2k + 3 of the row: its pair k + 1.
+        ConvertRow(
+            2 * 511 * 511 + 1,
+            [&](int i, unsigned char* p) {
+                const int j = std::max(i - 1, 0), k = j / 2, second = j % 2;
+                p[0] = half(red, second);
+                p[1] = half(k / 511, second);
+                p[2] = half(k % 511, second);
+            },
+            rgb, yuv);
+        for (int k = 0; k < 511 * 511; ++k) {
+            const int green = k / 511, blue = k % 511;
+            const std::size_t pair = static_cast<std::size_t>(k) + 1;
+            int u = ExactChroma(-147 * red - 289 * green + 436 * blue);
+            int v = ExactChroma(615 * red - 515 * green - 100 * blue);
+            if (u < 0 || v < 0) {
+                unsigned char expected[4];
+                RgbToYuvReference(&rgb[6 * pair], expected);
+                u = u < 0 ? expected[1] : u;
+                v = v < 0 ? expected[3] : v;
+            }
+            if (yuv[4 * pair + 1] != u || yuv[4 * pair + 3] != v) {
+                FAIL() << "sums " << red << "," << green << "," << blue << ": "
+                       << +yuv[4 * pair + 1] << "," << +yuv[4 * pair + 3] << ", not " << u << ","
+                       << v;
             }
         }
     }
