@@ -18,7 +18,7 @@ using u16 = unsigned short;
 // The 7x7 window reaches three pixels beyond the frame on every side; widened rows keep those
 // columns, repeating the edge pixel.
 constexpr int kHalo = 3;
-// Rows of each kind kept, row sy in slot sy % rows. A pair of output rows y, y + 1 reads the
+// Rows of each kind kept, row sy in slot sy % rows. A pair of output rows y, y + 1 needs the
 // pixels of rows y to y + 4, the sums of three of rows y - 1 to y + 4 and the sums of seven of
 // rows y - 4 to y + 4, and writes those of rows y + 3 and y + 4: with these sizes no row
 // written shares a slot with one still read.
@@ -112,7 +112,7 @@ __attribute__((always_inline)) inline u16 FinishPixel(int window7, int window3, 
 // three 3x3 rows. The rows entering the 7x7 windows, y + 3 and y + 4 (widened in enter0 and
 // enter1), get both their sums here, kept in enterSums3 and enterSums7 for the rows below and
 // for when they leave. The running column sums slide down twice (adding an entering row,
-// taking off the row 4 above it, leave7) and keep row y + 1's window; sums3 holds the sums of
+// taking off leave7, the row seven above it) and keep row y + 1's window; sums3 holds the sums of
 // three of rows y - 1 to y + 2 and centre the widened rows y and y + 1.
 SOLOMA_MULTIVERSION void FinishRowPair(const int* __restrict enter0, int* __restrict enterSums3_0,
                                        int* __restrict enterSums7_0, const int* __restrict enter1,
