@@ -4,15 +4,15 @@ namespace Varnik {
 namespace Soloma {
 namespace ImageProcessing {
 
-// The whole of fast detail enhancement in one pass over the frame, a row at a time: each source
-// row's integer sums of 7 and of 3 neighbouring pixels are made once, as it enters the window;
-// the 7x7 window sums slide down the frame (the entering row's sums added, the leaving row's
-// taken off), the 3x3 ones add three rows of sums, and each output row is finished in the same
-// loop. Every window sum of 16-bit values is an integer below 2^24, exact in float whatever
-// the order of its additions, so the sums match those of the whole-image primitives (box
-// low-pass, general filter on the replicated-border copy) to the bit; the float operations
-// that round (the scaling of the means, the halving and offset, the difference, the gain, the
-// sum and the conversion) keep the primitives' order:
+// The whole of fast detail enhancement in one pass over the frame, two output rows at a time:
+// each source row is widened to integers once, and its sums of 7 and of 3 neighbouring pixels
+// are made once, as it enters the 7x7 window, in the loop that finishes the pair above; the
+// 7x7 window sums slide down the frame (the entering row's sums added, the leaving row's taken
+// off), the 3x3 ones add three rows of sums (the pair shares two). Every window sum of 16-bit
+// values is an integer below 2^24, exact in float whatever the order of its additions, so the sums
+// match those of the whole-image primitives (box low-pass, general filter on the replicated-border
+// copy) to the bit; the float operations that round (the scaling of the means, the halving and
+// offset, the difference, the gain, the sum and the conversion) keep the primitives' order:
 //   dst = round(clamp(0.5 * src + 0.25 * rangeSum + detailGain * (mean3x3 - mean7x7), 0, 65535))
 // with rangeSum the frame's maximum plus its minimum.
 

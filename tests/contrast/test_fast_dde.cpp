@@ -71,7 +71,8 @@ Frame EnhanceStepByStep(const Frame& src, float gain) {
 // boost (saturating) or poison (NaN) the detail band; odd and even heights, so that the last
 // row goes alone or in a pair; strips of one pixel; rows longer than the filters' column strips;
 // strips of two and three pixels, frames of three and four rows (no row, or one, enters below
-// the first window) and heights that wrap the rings of row sums more than once.
+// the first window), heights that wrap the rings of row sums more than once, and widths either
+// side of the 16 and 32 pixels the row loops take at a time, in strips of two and three rows.
 TEST(FastDDE, SameBitsAsStepByStep) {
     std::vector<RegionSize> sizes = TestRegionSizes();
     sizes.insert(sizes.end(), {{1, 2},
@@ -84,7 +85,13 @@ TEST(FastDDE, SameBitsAsStepByStep) {
                                {3, 4},
                                {5, 3},
                                {3, 17},
-                               {19, 10}});
+                               {19, 10},
+                               {15, 2},
+                               {16, 3},
+                               {32, 2},
+                               {33, 3},
+                               {47, 12},
+                               {48, 13}});
     FastDDE dde;
     unsigned seed = 40;
     for (RegionSize size : sizes) {
