@@ -119,26 +119,24 @@ private:
     detail::VectorBuffer<float> _srcRows;     // row projection of src
     int _width = 0;                           // size the buffers were made for
     int _height = 0;
-    detail::ImageBuffer<float> _conversion;             // a 16-bit frame as floats
-    detail::ImageBuffer<float> _edges;                  // the edge map
-    detail::VectorBuffer<unsigned char> _filterBuffer;  // scratch of the 5x5 low-pass, per thread
-    int _searchRange = 20;                              // largest shift tried each way
-    detail::VectorBuffer<float> _costs;                 // one cost per candidate shift
+    detail::ImageBuffer<float> _conversion;  // a 16-bit frame as floats
+    detail::ImageBuffer<float> _edges;       // the edge map
+    int _searchRange = 20;                   // largest shift tried each way
+    detail::VectorBuffer<float> _costs;      // one cost per candidate shift
 
     // The frame is worked through in bands of rows that stay in cache. Per band: its sum of
     // high-pass magnitudes and its column sums of edges (as counts, or in double).
     detail::VectorBuffer<double> _bandSums;
     detail::VectorBuffer<int> _bandColumnCounts;
     detail::VectorBuffer<double> _bandColumnSums;
-    // Per thread: the low-pass of one band with its two rows above and below, the search's
-    // cost vector and differences. Kept, with the in-place overloads' copy of the frame, so
-    // that a steady stream allocates nothing.
-    detail::ImageBuffer<float> _bandLowpass;
+    // Per thread: the rows of column sums of the 5x5 low-pass, the search's cost vector and
+    // differences. Kept, with the in-place overloads' copy of the frame, so that a steady
+    // stream allocates nothing.
+    detail::VectorBuffer<float> _highPassScratch;
     detail::VectorBuffer<float> _threadCosts;
     detail::VectorBuffer<float> _threadDifferences;
-    int _scratchThreads = 0;    // threads the per-thread scratch is sized for
-    int _team = 1;              // threads of this call's parallel regions
-    int _filterBufferSize = 0;  // bytes of one thread's share of _filterBuffer
+    int _scratchThreads = 0;  // threads the per-thread scratch is sized for
+    int _team = 1;            // threads of this call's parallel regions
     detail::ImageBuffer<unsigned short> _inPlace16u;
     detail::ImageBuffer<float> _inPlace32f;
     // The frames whose projections _refColumns/_refRows and _srcColumns/_srcRows hold, when
