@@ -9,7 +9,6 @@
 #include <climits>
 #include <cmath>
 #include <cstdlib>
-#include <type_traits>
 
 #include "frame/ImageArgs.h"
 #include "frame/Parallel.h"
@@ -129,7 +128,7 @@ ImageStabilization::~ImageStabilization() {
     Cleanup();
 }
 
-void ImageStabilization::Init(int width, int height, bool withConversion) {
+void ImageStabilization::Init(int width, int height) {
     if (width != _width || height != _height) {
         Cleanup();
     }
@@ -137,9 +136,6 @@ void ImageStabilization::Init(int width, int height, bool withConversion) {
     _srcColumns.AllocateIfAbsent(width);
     _refRows.AllocateIfAbsent(height);
     _srcRows.AllocateIfAbsent(height);
-    if (withConversion) {
-        _conversion.AllocateIfAbsent(width, height);
-    }
     _edges.AllocateIfAbsent(width, height);
     _costs.AllocateIfAbsent(2 * _searchRange + 1);
     const long long bands = BandCount(height);
@@ -162,7 +158,6 @@ void ImageStabilization::Cleanup() {
     _srcColumns.Release();
     _refRows.Release();
     _srcRows.Release();
-    _conversion.Release();
     _edges.Release();
     _costs.Release();
     _bandSums.Release();
@@ -178,7 +173,7 @@ void ImageStabilization::Cleanup() {
     _srcFrame.Drop();
 }
 
-bool ImageStabilization::PrepareTeam(bool withConversion) {
+bool ImageStabilization::PrepareTeam() {
     _team = useParallel ? std::max(1, omp_get_max_threads()) : 1;
     const bool held = _highPassScratch && _threadCosts && _threadDifferences;
     if (_team > _scratchThreads || !held) {
@@ -198,11 +193,12 @@ bool ImageStabilization::PrepareTeam(bool withConversion) {
         _scratchThreads = _team;
     }
     return _refColumns && _srcColumns && _refRows && _srcRows && _edges && _costs && _bandSums &&
-           _bandColumnCounts && _bandColumnSums && (_conversion || !withConversion);
+           _bandColumnCounts && _bandColumnSums;
 }
 
-double ImageStabilization::HighPassBand(const float* src, int srcStep, int width, int height,
-                                        int y0, int y1, int thread) {
+template <typename T>
+double ImageStabilization::HighPassBand(const T* src, int srcStep, int width, int height, int y0,
+                                        int y1, int thread) {
     float* scratch =
         _highPassScratch.Get() + static_cast<std::ptrdiff_t>(thread) * HighPassScratchLength(width);
     return HighPassMagnitude(src, srcStep, width, height, y0, y1, _edges.Get(), _edges.Pitch(),
@@ -248,7 +244,8 @@ void ImageStabilization::EdgeBand(int width, int y0, int y1, float threshold, fl
     AddColumns(edges, pitch, width, rows, columnSums);
 }
 
-void ImageStabilization::ContourVector(const float* src, int srcStep, int width, int height,
+template <typename T>
+void ImageStabilization::ContourVector(const T* src, int srcStep, int width, int height,
                                        float* columnProjection, float* rowProjection) {
     // Two passes over bands of rows: the high-pass magnitude and its sum, then, with the mean
     // known, the 0/1 edge map and its projections. Bands are fixed and their partial results
@@ -358,8 +355,8 @@ int ImageStabilization::CalculateDiff(float* first, float* second, int length) {
 bool ImageStabilization::Estimate(const unsigned short* ref, int refStep, const unsigned short* src,
                                   int srcStep, int width, int height) {
     _dx = _dy = 0;
-    Init(width, height, true);
-    if (!PrepareTeam(true)) {
+    Init(width, height);
+    if (!PrepareTeam()) {
         return false;
     }
     Project(ref, refStep, width, height, _refFrame, _refColumns.Get(), _refRows.Get());
@@ -372,8 +369,8 @@ bool ImageStabilization::Estimate(const unsigned short* ref, int refStep, const 
 bool ImageStabilization::Estimate(const float* ref, int refStep, const float* src, int srcStep,
                                   int width, int height) {
     _dx = _dy = 0;
-    Init(width, height, false);
-    if (!PrepareTeam(false)) {
+    Init(width, height);
+    if (!PrepareTeam()) {
         return false;
     }
     Project(ref, refStep, width, height, _refFrame, _refColumns.Get(), _refRows.Get());
@@ -390,10 +387,8 @@ void ImageStabilization::Project(const unsigned short* frame, int step, int widt
     if (cache.Holds(frame, step, width, height, sizeof(*frame))) {
         return;
     }
-    float* conversion = _conversion.Get();
-    const int pitch = _conversion.Pitch();
-    PixelPrimitives::Convert_16u32f_C1(frame, step, conversion, pitch, width, height);
-    ContourVector(conversion, pitch, width, height, columns, rows);
+    // Read as floats where they are; the conversion is exact.
+    ContourVector(frame, step, width, height, columns, rows);
     cache.Remember(frame, step, width, height, sizeof(*frame));
 }
 
@@ -471,7 +466,7 @@ bool ImageStabilization::RunInPlace(const T* ref, int refStep, T* srcDst, int sr
         return false;
     }
     // Sized after Init, whose change of size releases every buffer.
-    Init(width, height, std::is_integral_v<T>);
+    Init(width, height);
     copy.AllocateIfAbsent(width, height);
     if (!copy) {
         return false;

@@ -61,13 +61,14 @@ private:
     friend class GasDetectionDifference;
 
     // Brings the buffers to width x height: a change of size releases them all, then every
-    // absent buffer is allocated (the conversion image only when asked for).
-    void Init(int width, int height, bool withConversion);
+    // absent buffer is allocated.
+    void Init(int width, int height);
     // Releases the buffers; the recorded size stays.
     void Cleanup();
-    // Row and column sums of the 0/1 edge map of src.
-    void ContourVector(const float* src, int srcStep, int width, int height,
-                       float* columnProjection, float* rowProjection);
+    // Row and column sums of the 0/1 edge map of src (float or 16-bit pixels).
+    template <typename T>
+    void ContourVector(const T* src, int srcStep, int width, int height, float* columnProjection,
+                       float* rowProjection);
     // The shift s in -20..20 that best matches second[k + s] to first[k], the length - 60
     // entries of first away from both ends against the corresponding entries of second.
     int CalculateDiff(float* first, float* second, int length);
@@ -98,9 +99,10 @@ private:
                       int height);
     // Chooses the team for this call and sizes the per-thread scratch for it; then checks
     // that every buffer the estimate needs is held.
-    bool PrepareTeam(bool withConversion);
+    bool PrepareTeam();
     // The high-pass magnitude of rows [y0, y1) of src into the edge image; returns their sum.
-    double HighPassBand(const float* src, int srcStep, int width, int height, int y0, int y1,
+    template <typename T>
+    double HighPassBand(const T* src, int srcStep, int width, int height, int y0, int y1,
                         int thread);
     // Counts the edges of rows [y0, y1) along rows and into columnCounts; false when a pixel
     // sits exactly at the threshold or is NaN, so that the band's edge map is not all 0 and 1.
@@ -119,10 +121,9 @@ private:
     detail::VectorBuffer<float> _srcRows;     // row projection of src
     int _width = 0;                           // size the buffers were made for
     int _height = 0;
-    detail::ImageBuffer<float> _conversion;  // a 16-bit frame as floats
-    detail::ImageBuffer<float> _edges;       // the edge map
-    int _searchRange = 20;                   // largest shift tried each way
-    detail::VectorBuffer<float> _costs;      // one cost per candidate shift
+    detail::ImageBuffer<float> _edges;   // the edge map
+    int _searchRange = 20;               // largest shift tried each way
+    detail::VectorBuffer<float> _costs;  // one cost per candidate shift
 
     // The frame is worked through in bands of rows that stay in cache. Per band: its sum of
     // high-pass magnitudes and its column sums of edges (as counts, or in double).
