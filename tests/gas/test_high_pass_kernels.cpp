@@ -49,10 +49,14 @@ bool Same(float a, float b) {
 }
 
 // Runs the kernel over the frame in bands of `bandRows` and checks every row and every band's
-// sum against the primitives; rows outside the band asked for stay untouched.
-void CheckBands(const Image& image, int bandRows) {
+// sum against the primitives on the frame as floats; rows outside the band asked for stay
+// untouched.
+template <typename T>
+void CheckBands(const TestImage<T>& image, int bandRows) {
     const int w = image.Width(), h = image.Height();
-    const Image want = PrimitiveHighPass(image);
+    Image asFloat(w, h);
+    asFloat.Fill([&](int x, int y) { return static_cast<float>(image.At(x, y)); });
+    const Image want = PrimitiveHighPass(asFloat);
     std::vector<float> scratch(HighPassScratchLength(w));
     Image got(w, h);
     got.Fill([](int, int) { return -1.0f; });
@@ -82,16 +86,19 @@ void CheckBands(const Image& image, int bandRows) {
 }
 
 // Widths around the vector and lane counts, heights around the row pairs, 1- and 2-pixel
-// strips, bands of odd and even size starting on odd and even rows.
+// strips, bands of odd and even size starting on odd and even rows; float and 16-bit frames.
 TEST(HighPassKernels, EqualsTheLowPassPrimitiveForEveryBandShape) {
     std::mt19937 rng(5);
     for (int w : {1, 2, 3, 4, 5, 7, 8, 9, 15, 16, 17, 23, 33, 70}) {
         for (int h : {1, 2, 3, 4, 5, 6, 7, 66, 67}) {
             Image image(w, h);
             image.FillRandom(rng, -1000.0, 4000.0);
+            TestImage<unsigned short> counts(w, h);
+            counts.FillRandom(rng, 0.0, 65535.0);
             for (int band : {1, 2, 3, 64, h}) {
                 SCOPED_TRACE(testing::Message() << w << "x" << h << " band " << band);
                 CheckBands(image, band);
+                CheckBands(counts, band);
             }
         }
     }
