@@ -12,7 +12,8 @@ namespace {
 
 // Columns of 0 either side of a row of column sums: the window reaches two columns out.
 constexpr int kPad = 2;
-// Scratch rows start on 64-byte boundaries.
+// The column sums of a row start on a 64-byte boundary (their padding just before it), so
+// that the vector stores that write them do not straddle cache lines.
 constexpr int kRowAlignment = 16;
 // The filter's rows reach this far above and below the output row.
 constexpr int kRadius = 2;
@@ -22,7 +23,7 @@ constexpr int kPairRows = 2 * kRadius + 2;
 constexpr int kLanes = 16;
 
 long long ScratchStride(int width) {
-    const long long padded = static_cast<long long>(width) + 2 * kPad;
+    const long long padded = static_cast<long long>(width) + kRowAlignment + kPad;
     return (padded + kRowAlignment - 1) / kRowAlignment * kRowAlignment;
 }
 
@@ -88,8 +89,8 @@ SOLOMA_MULTIVERSION double HighPassRow(const float* sums, const T* image, float*
 struct Scratch {
     Scratch(float* base, int width) {
         const long long stride = ScratchStride(width);
-        upper = base;
-        lower = base + stride;
+        upper = base + (kRowAlignment - kPad);
+        lower = upper + stride;
         for (int t = 0; t < kPairRows; ++t) {
             staged[t] = base + (2 + t) * stride;
         }
