@@ -77,6 +77,29 @@ void Estimate16u(benchmark::State& state, const BenchInput* in) {
     TimeSteadyState(state, ref, run);
 }
 
+// The 16-bit pair that changes every call, as EstimateNewPair32f: each call converts both
+// frames and works out their edge projections.
+void EstimateNewPair16u(benchmark::State& state, const BenchInput* in) {
+    const Frame& first = *in->frame;
+    Frame second(first.Width(), first.Height());
+    PixelPrimitives::Copy_16u_C1(first.Data(), first.Pitch(), second.Data(), second.Pitch(),
+                                 first.Width(), first.Height());
+    PixelPrimitives::Resize_16u_C1(first.Data(), first.Pitch(), first.Width(), first.Height(),
+                                   second.Data(), second.Pitch(), first.Width(), first.Height(),
+                                   1.0f, kMoveX, kMoveY, false);
+    ImageStabilization stabilization;
+    int dx = 0, dy = 0;
+    bool swap = false;
+    auto run = [&] {
+        const Frame& ref = swap ? second : first;
+        const Frame& src = swap ? first : second;
+        stabilization.Run(ref.Data(), ref.Pitch(), const_cast<unsigned short*>(src.Data()),
+                          src.Pitch(), ref.Width(), ref.Height(), dx, dy);
+        swap = !swap;
+    };
+    TimeSteadyState(state, first, run);
+}
+
 // What the gas detectors do every frame: estimate and move the float frame in place. The
 // moved frame is restored before each call.
 void AlignInPlace32f(benchmark::State& state, const BenchInput* in) {
@@ -149,6 +172,7 @@ void RegisterStabilizationBenchmarks(const BenchInput& input) {
     AddCase(input, "Stabilize_Estimate_32f", Estimate32f);
     AddCase(input, "Stabilize_Estimate_16u", Estimate16u);
     AddCase(input, "Stabilize_Estimate_32f_NewPair", EstimateNewPair32f);
+    AddCase(input, "Stabilize_Estimate_16u_NewPair", EstimateNewPair16u);
     AddCase(input, "Stabilize_AlignInPlace_32f", AlignInPlace32f);
     AddCase(input, "Stabilize_AlignInPlace_32f_NewRef", AlignInPlaceNewRef32f);
     AddCase(input, "copy_float_frame", CopyFloatFrame);
@@ -165,6 +189,8 @@ void RegisterStabilizationBenchmarks(const BenchInput& input) {
              {"cv_phaseCorrelate"});
     AddRatio("Stabilize estimate 32f, new pair every call / cv::phaseCorrelate",
              "Stabilize_Estimate_32f_NewPair", {"cv_phaseCorrelate"});
+    AddRatio("Stabilize estimate 16u, new pair every call / cv::phaseCorrelate",
+             "Stabilize_Estimate_16u_NewPair", {"cv_phaseCorrelate"});
     AddRatio("Stabilize align in place 32f, new ref every call / cv::phaseCorrelate",
              "Stabilize_AlignInPlace_32f_NewRef", {"cv_phaseCorrelate"});
 #endif

@@ -9,11 +9,11 @@
 #include <climits>
 #include <cmath>
 #include <cstdlib>
-#include <type_traits>
 
 #include "frame/ImageArgs.h"
 #include "frame/Parallel.h"
 #include "frame/Rows.h"
+#include "gas/HighPassKernels.h"
 
 namespace Varnik {
 namespace Soloma {
@@ -27,42 +27,8 @@ constexpr float kEdgeShare = 0.6f;
 constexpr int kClearedEnds = 5;
 // Entries kept away from the compared window on top of the search range.
 constexpr int kExtraMargin = 10;
-// Rows of one band: its float rows, their low-pass and the edge rows stay in the second-level
-// cache. Even, so that the low-pass of a band taken with its two rows above (also an even
-// count) pairs its rows exactly as the low-pass of the whole frame does, and so gives the
-// same values.
+// Rows of one band: its source rows and edge rows stay in the second-level cache.
 constexpr int kBandRows = 64;
-static_assert(kBandRows % 2 == 0, "bands must start on even rows");
-// Rows above and below a band that its 5x5 low-pass reads.
-constexpr int kHalo = 2;
-
-// |lowpass - image| of one row into edges, and its sum. The sum is added in double over
-// interleaved lanes, enough of them to hide the latency of the additions, and depends on
-// nothing but the row.
-SOLOMA_MULTIVERSION double HighPassRow(const float* image, const float* lowpass, float* edges,
-                                       int width) {
-    constexpr int kLanes = 16;
-    double lanes[kLanes] = {};
-    int x = 0;
-    for (; x + kLanes <= width; x += kLanes) {
-        for (int j = 0; j < kLanes; ++j) {
-            const float magnitude = std::fabs(lowpass[x + j] - image[x + j]);
-            edges[x + j] = magnitude;
-            lanes[j] += static_cast<double>(magnitude);
-        }
-    }
-    for (int j = 0; x < width; ++x, ++j) {
-        const float magnitude = std::fabs(lowpass[x] - image[x]);
-        edges[x] = magnitude;
-        lanes[j] += static_cast<double>(magnitude);
-    }
-    for (int half = kLanes / 2; half > 0; half /= 2) {
-        for (int j = 0; j < half; ++j) {
-            lanes[j] += lanes[j + half];
-        }
-    }
-    return lanes[0];
-}
 
 // Counts the pixels of one row above the threshold, in total and into their columns' counts.
 // Returns false when a pixel equals the threshold or is NaN: the edge map keeps such a value
@@ -79,6 +45,26 @@ SOLOMA_MULTIVERSION bool CountEdgesInRow(const float* row, int width, float thre
     }
     *rowCount = above;
     return above + below == width;
+}
+
+// The same for two rows at once, which updates the column counts once for both.
+SOLOMA_MULTIVERSION bool CountEdgesInRowPair(const float* upper, const float* lower, int width,
+                                             float threshold, int* columnCounts, int* upperCount,
+                                             int* lowerCount) {
+    int aboveUpper = 0;
+    int aboveLower = 0;
+    int below = 0;
+    for (int x = 0; x < width; ++x) {
+        const int upperAbove = upper[x] > threshold;
+        const int lowerAbove = lower[x] > threshold;
+        aboveUpper += upperAbove;
+        aboveLower += lowerAbove;
+        below += (upper[x] < threshold) + (lower[x] < threshold);
+        columnCounts[x] += upperAbove + lowerAbove;
+    }
+    *upperCount = aboveUpper;
+    *lowerCount = aboveLower;
+    return aboveUpper + aboveLower + below == 2 * width;
 }
 
 // Adds rows [0, rows) of the edge map, column by column, into sums[0 .. width). Each column
@@ -142,7 +128,7 @@ ImageStabilization::~ImageStabilization() {
     Cleanup();
 }
 
-void ImageStabilization::Init(int width, int height, bool withConversion) {
+void ImageStabilization::Init(int width, int height) {
     if (width != _width || height != _height) {
         Cleanup();
     }
@@ -150,9 +136,6 @@ void ImageStabilization::Init(int width, int height, bool withConversion) {
     _srcColumns.AllocateIfAbsent(width);
     _refRows.AllocateIfAbsent(height);
     _srcRows.AllocateIfAbsent(height);
-    if (withConversion) {
-        _conversion.AllocateIfAbsent(width, height);
-    }
     _edges.AllocateIfAbsent(width, height);
     _costs.AllocateIfAbsent(2 * _searchRange + 1);
     const long long bands = BandCount(height);
@@ -176,81 +159,72 @@ void ImageStabilization::Cleanup() {
     _srcColumns.Release();
     _refRows.Release();
     _srcRows.Release();
-    _conversion.Release();
     _edges.Release();
-    _filterBuffer.Release();
     _costs.Release();
     _bandSums.Release();
     _bandColumnCounts.Release();
     _bandColumnSums.Release();
-    _bandLowpass.Release();
+    _highPassScratch.Release();
     _threadCosts.Release();
     _threadDifferences.Release();
     _scratchThreads = 0;
-    _filterBufferSize = 0;
     _inPlace16u.Release();
     _inPlace32f.Release();
     _refFrame.Drop();
     _srcFrame.Drop();
 }
 
-bool ImageStabilization::PrepareTeam(bool withConversion) {
+bool ImageStabilization::PrepareTeam() {
     _team = useParallel ? std::max(1, omp_get_max_threads()) : 1;
-    const bool held = _filterBuffer && _bandLowpass && _threadCosts && _threadDifferences;
+    const bool held = _highPassScratch && _threadCosts && _threadDifferences;
     if (_team > _scratchThreads || !held) {
-        const int bandHeight = kBandRows + 2 * kHalo;
-        int bytes = 0;
-        PixelPrimitives::FilterLowpassGetBufferSize5x5_32f_C1R(_width, bandHeight, &bytes);
-        const long long filter = static_cast<long long>(_team) * bytes;
+        const long long highPass = _team * HighPassScratchLength(_width);
         const long long costs = static_cast<long long>(_team) * (2 * _searchRange + 1);
         const long long differences = static_cast<long long>(_team) * std::max(_width, _height);
-        const long long lowpassRows = static_cast<long long>(_team) * bandHeight;
         _scratchThreads = 0;
-        if (filter > INT_MAX || differences > INT_MAX || lowpassRows > INT_MAX) {
+        if (highPass > INT_MAX || differences > INT_MAX) {
             return false;
         }
-        _filterBufferSize = bytes;
-        _filterBuffer.Allocate(static_cast<int>(filter));
-        _bandLowpass.Allocate(_width, static_cast<int>(lowpassRows));
+        _highPassScratch.Allocate(static_cast<int>(highPass));
         _threadCosts.Allocate(static_cast<int>(costs));
         _threadDifferences.Allocate(static_cast<int>(differences));
-        if (!(_filterBuffer && _bandLowpass && _threadCosts && _threadDifferences)) {
+        if (!(_highPassScratch && _threadCosts && _threadDifferences)) {
             return false;
         }
         _scratchThreads = _team;
     }
     return _refColumns && _srcColumns && _refRows && _srcRows && _edges && _costs && _bandSums &&
-           _bandColumnCounts && _bandColumnSums && (_conversion || !withConversion);
+           _bandColumnCounts && _bandColumnSums;
 }
 
-double ImageStabilization::HighPassBand(const float* src, int srcStep, int width, int height,
-                                        int y0, int y1, int thread) {
-    // The low-pass of the band with the rows its window reads above and below; outside the
-    // frame the filter's own border (0) applies, exactly as for the whole frame.
-    const int top = std::max(y0 - kHalo, 0);
-    const int bottom = std::min(y1 + kHalo, height);
-    const int pitch = _bandLowpass.Pitch();
-    float* lowpass = RowAt(_bandLowpass.Get(), pitch, thread * (kBandRows + 2 * kHalo));
-    unsigned char* filterBuffer =
-        _filterBuffer.Get() + static_cast<std::ptrdiff_t>(thread) * _filterBufferSize;
-    PixelPrimitives::FilterLowpassBorderConst5x5_32f_C1R(
-        RowAt(src, srcStep, top), srcStep, lowpass, pitch, width, bottom - top, 0.0f, filterBuffer);
-    double sum = 0.0;
-    for (int y = y0; y < y1; ++y) {
-        sum += HighPassRow(RowAt(src, srcStep, y), RowAt(lowpass, pitch, y - top),
-                           RowAt(_edges.Get(), _edges.Pitch(), y), width);
-    }
-    return sum;
+template <typename T>
+double ImageStabilization::HighPassBand(const T* src, int srcStep, int width, int height, int y0,
+                                        int y1, int thread) {
+    float* scratch =
+        _highPassScratch.Get() + static_cast<std::ptrdiff_t>(thread) * HighPassScratchLength(width);
+    return HighPassMagnitude(src, srcStep, width, height, y0, y1, _edges.Get(), _edges.Pitch(),
+                             scratch);
 }
 
 bool ImageStabilization::CountBand(int width, int y0, int y1, float threshold, float* rowProjection,
                                    int* columnCounts) {
     std::fill(columnCounts, columnCounts + width, 0);
+    const int pitch = _edges.Pitch();
     bool clear = true;
-    for (int y = y0; y < y1; ++y) {
+    int y = y0;
+    for (; y + 1 < y1; y += 2) {
+        int upperCount = 0;
+        int lowerCount = 0;
+        clear &=
+            CountEdgesInRowPair(RowAt(_edges.Get(), pitch, y), RowAt(_edges.Get(), pitch, y + 1),
+                                width, threshold, columnCounts, &upperCount, &lowerCount);
+        rowProjection[y] = static_cast<float>(upperCount);
+        rowProjection[y + 1] = static_cast<float>(lowerCount);
+    }
+    if (y < y1) {
         int count = 0;
-        clear &= CountEdgesInRow(RowAt(_edges.Get(), _edges.Pitch(), y), width, threshold,
-                                 columnCounts, &count);
+        clear &=
+            CountEdgesInRow(RowAt(_edges.Get(), pitch, y), width, threshold, columnCounts, &count);
         rowProjection[y] = static_cast<float>(count);
     }
     return clear;
@@ -271,7 +245,8 @@ void ImageStabilization::EdgeBand(int width, int y0, int y1, float threshold, fl
     AddColumns(edges, pitch, width, rows, columnSums);
 }
 
-void ImageStabilization::ContourVector(const float* src, int srcStep, int width, int height,
+template <typename T>
+void ImageStabilization::ContourVector(const T* src, int srcStep, int width, int height,
                                        float* columnProjection, float* rowProjection) {
     // Two passes over bands of rows: the high-pass magnitude and its sum, then, with the mean
     // known, the 0/1 edge map and its projections. Bands are fixed and their partial results
@@ -382,8 +357,8 @@ bool ImageStabilization::Estimate(const unsigned short* ref, int refStep, const 
                                   int srcStep, int width, int height) {
     _dx = _dy = 0;
     _sourceProjected = false;
-    Init(width, height, true);
-    if (!PrepareTeam(true)) {
+    Init(width, height);
+    if (!PrepareTeam()) {
         return false;
     }
     Project(ref, refStep, width, height, _refFrame, _refColumns.Get(), _refRows.Get());
@@ -397,8 +372,8 @@ bool ImageStabilization::Estimate(const float* ref, int refStep, const float* sr
                                   int width, int height) {
     _dx = _dy = 0;
     _sourceProjected = false;
-    Init(width, height, false);
-    if (!PrepareTeam(false)) {
+    Init(width, height);
+    if (!PrepareTeam()) {
         return false;
     }
     Project(ref, refStep, width, height, _refFrame, _refColumns.Get(), _refRows.Get());
@@ -418,7 +393,7 @@ bool ImageStabilization::EstimateAgainstLastSource(const float* ref, int refStep
         return false;
     }
     _dx = _dy = 0;
-    if (!PrepareTeam(false)) {
+    if (!PrepareTeam()) {
         return false;
     }
     Project(ref, refStep, width, height, _refFrame, _refColumns.Get(), _refRows.Get());
@@ -445,10 +420,8 @@ void ImageStabilization::Project(const unsigned short* frame, int step, int widt
     if (cache.Holds(frame, step, width, height, sizeof(*frame))) {
         return;
     }
-    float* conversion = _conversion.Get();
-    const int pitch = _conversion.Pitch();
-    PixelPrimitives::Convert_16u32f_C1(frame, step, conversion, pitch, width, height);
-    ContourVector(conversion, pitch, width, height, columns, rows);
+    // Read as floats where they are; the conversion is exact.
+    ContourVector(frame, step, width, height, columns, rows);
     cache.Remember(frame, step, width, height, sizeof(*frame));
 }
 
@@ -526,7 +499,7 @@ bool ImageStabilization::RunInPlace(const T* ref, int refStep, T* srcDst, int sr
         return false;
     }
     // Sized after Init, whose change of size releases every buffer.
-    Init(width, height, std::is_integral_v<T>);
+    Init(width, height);
     copy.AllocateIfAbsent(width, height);
     if (!copy) {
         return false;

@@ -488,3 +488,77 @@ TEST(ImageStabilization, UnchangedInPlaceSourceReusesItsProjectionsExactly) {
     fixed16.Fill([&](int x, int y) { return static_cast<unsigned short>(fixed.At(x, y)); });
     ExpectFreshResult(s, ref16, fixed16);
 }
+
+namespace {
+
+// The pixels whose high-pass magnitude is exactly a threshold above 0, by the whole-frame
+// steps.
+std::vector<std::pair<int, int>> PixelsAtThreshold(const TestImage<float>& image) {
+    const int w = image.Width(), h = image.Height();
+    TestImage<float> edges(w, h);
+    int size = 0;
+    PixelPrimitives::FilterLowpassGetBufferSize5x5_32f_C1R(w, h, &size);
+    std::vector<unsigned char> buffer(size);
+    PixelPrimitives::FilterLowpassBorderConst5x5_32f_C1R(image.Data(), image.Pitch(), edges.Data(),
+                                                         edges.Pitch(), w, h, 0.0f, buffer.data());
+    PixelPrimitives::Sub_32f_C1I(image.Data(), image.Pitch(), edges.Data(), edges.Pitch(), w, h);
+    PixelPrimitives::Abs_32f_C1I(edges.Data(), edges.Pitch(), w, h);
+    double mean = 0.0;
+    PixelPrimitives::Mean_32f_C1R(edges.Data(), edges.Pitch(), w, h, &mean, true);
+    const float t = static_cast<float>(mean) * 0.6f;
+    std::vector<std::pair<int, int>> pixels;
+    for (int y = 0; y < h && t > 0.0f; ++y) {
+        for (int x = 0; x < w; ++x) {
+            if (edges.At(x, y) == t) {
+                pixels.emplace_back(x, y);
+            }
+        }
+    }
+    return pixels;
+}
+
+}  // namespace
+
+// Pixels exactly at the threshold keep their value in the edge map; whether they fall in the
+// upper or the lower row of the rows counted in pairs, the projections are the whole-frame
+// steps'.
+TEST(ImageStabilization, PixelsAtTheThresholdGiveTheStepByStepProjections) {
+    // Frames whose pixels at the threshold all lie in even rows, all in odd rows, or in both.
+    enum Kind { kEven, kOdd, kMixed };
+    int frames[kMixed + 1] = {};
+    std::mt19937 rng(41);
+    for (int trial = 0; trial < 20000 && *std::min_element(frames, frames + kMixed) < 2; ++trial) {
+        // Whole multiples of 25 keep every sum exact, so that magnitudes often meet the
+        // threshold; stripes along rows put them in rows of one kind.
+        const int w = 11 + rng() % 12, h = 11 + rng() % 8;
+        const unsigned levels = 2 + trial % 4, sparsity = 1 + trial % 3;
+        auto level = [&] {
+            return rng() % sparsity == 0 ? 25.0f * static_cast<float>(rng() % levels) : 0.0f;
+        };
+        std::vector<float> stripes(h);
+        std::generate(stripes.begin(), stripes.end(), level);
+        TestImage<float> frame(w, h);
+        frame.Fill([&](int, int y) { return trial % 2 ? level() : stripes[y]; });
+        const std::vector<std::pair<int, int>> pixels = PixelsAtThreshold(frame);
+        if (pixels.empty()) {
+            continue;
+        }
+        auto kindOf = [](int y) { return y % 2 ? kOdd : kEven; };
+        Kind kind = kindOf(pixels[0].second);
+        bool seen = false;  // in a projection entry that is kept
+        for (const auto& [x, y] : pixels) {
+            kind = kindOf(y) == kind ? kind : kMixed;
+            seen |= (x >= 5 && x < w - 5) || (y >= 5 && y < h - 5);
+        }
+        frames[kind] += seen;
+        ImageStabilization stabilization;
+        int dx = 0, dy = 0;
+        stabilization.Run(frame.Data(), frame.Pitch(), frame.Data(), frame.Pitch(), w, h, dx, dy);
+        const Projections want = ReferenceProjections(frame);
+        const Projections got = ImageStabilizationProbe::Of(stabilization, true);
+        EXPECT_EQ(got.columns, want.columns) << w << "x" << h << " trial " << trial;
+        EXPECT_EQ(got.rows, want.rows) << w << "x" << h << " trial " << trial;
+    }
+    EXPECT_GE(frames[kEven], 2);
+    EXPECT_GE(frames[kOdd], 2);
+}

@@ -62,13 +62,14 @@ private:
     friend class ReferenceEdges;
 
     // Brings the buffers to width x height: a change of size releases them all, then every
-    // absent buffer is allocated (the conversion image only when asked for).
-    void Init(int width, int height, bool withConversion);
+    // absent buffer is allocated.
+    void Init(int width, int height);
     // Releases the buffers; the recorded size stays.
     void Cleanup();
-    // Row and column sums of the 0/1 edge map of src.
-    void ContourVector(const float* src, int srcStep, int width, int height,
-                       float* columnProjection, float* rowProjection);
+    // Row and column sums of the 0/1 edge map of src (float or 16-bit pixels).
+    template <typename T>
+    void ContourVector(const T* src, int srcStep, int width, int height, float* columnProjection,
+                       float* rowProjection);
     // The shift s in -20..20 that best matches second[k + s] to first[k], the length - 60
     // entries of first away from both ends against the corresponding entries of second.
     int CalculateDiff(float* first, float* second, int length);
@@ -107,9 +108,10 @@ private:
 
     // Chooses the team for this call and sizes the per-thread scratch for it; then checks
     // that every buffer the estimate needs is held.
-    bool PrepareTeam(bool withConversion);
+    bool PrepareTeam();
     // The high-pass magnitude of rows [y0, y1) of src into the edge image; returns their sum.
-    double HighPassBand(const float* src, int srcStep, int width, int height, int y0, int y1,
+    template <typename T>
+    double HighPassBand(const T* src, int srcStep, int width, int height, int y0, int y1,
                         int thread);
     // Counts the edges of rows [y0, y1) along rows and into columnCounts; false when a pixel
     // sits exactly at the threshold or is NaN, so that the band's edge map is not all 0 and 1.
@@ -128,26 +130,23 @@ private:
     detail::VectorBuffer<float> _srcRows;     // row projection of src
     int _width = 0;                           // size the buffers were made for
     int _height = 0;
-    detail::ImageBuffer<float> _conversion;             // a 16-bit frame as floats
-    detail::ImageBuffer<float> _edges;                  // the edge map
-    detail::VectorBuffer<unsigned char> _filterBuffer;  // scratch of the 5x5 low-pass, per thread
-    int _searchRange = 20;                              // largest shift tried each way
-    detail::VectorBuffer<float> _costs;                 // one cost per candidate shift
+    detail::ImageBuffer<float> _edges;   // the edge map
+    int _searchRange = 20;               // largest shift tried each way
+    detail::VectorBuffer<float> _costs;  // one cost per candidate shift
 
     // The frame is worked through in bands of rows that stay in cache. Per band: its sum of
     // high-pass magnitudes and its column sums of edges (as counts, or in double).
     detail::VectorBuffer<double> _bandSums;
     detail::VectorBuffer<int> _bandColumnCounts;
     detail::VectorBuffer<double> _bandColumnSums;
-    // Per thread: the low-pass of one band with its two rows above and below, the search's
-    // cost vector and differences. Kept, with the in-place overloads' copy of the frame, so
-    // that a steady stream allocates nothing.
-    detail::ImageBuffer<float> _bandLowpass;
+    // Per thread: the rows of column sums of the 5x5 low-pass, the search's cost vector and
+    // differences. Kept, with the in-place overloads' copy of the frame, so that a steady
+    // stream allocates nothing.
+    detail::VectorBuffer<float> _highPassScratch;
     detail::VectorBuffer<float> _threadCosts;
     detail::VectorBuffer<float> _threadDifferences;
-    int _scratchThreads = 0;    // threads the per-thread scratch is sized for
-    int _team = 1;              // threads of this call's parallel regions
-    int _filterBufferSize = 0;  // bytes of one thread's share of _filterBuffer
+    int _scratchThreads = 0;  // threads the per-thread scratch is sized for
+    int _team = 1;            // threads of this call's parallel regions
     detail::ImageBuffer<unsigned short> _inPlace16u;
     detail::ImageBuffer<float> _inPlace32f;
     // The frames whose projections _refColumns/_refRows and _srcColumns/_srcRows hold, when
