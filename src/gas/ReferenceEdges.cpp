@@ -4,33 +4,13 @@
 
 #include <PixelPrimitives/PixelPrimitives.h>
 
-#include <cstddef>
-#include <cstring>
-
-#include "frame/Rows.h"
-
 namespace Varnik {
 namespace Soloma {
 namespace ImageProcessing {
 
-bool ReferenceEdges::Holds(const unsigned short* reference, int referenceStep, int width,
-                           int height) const {
-    if (!_reference || width != _width || height != _height) {
-        return false;
-    }
-    const std::size_t rowBytes = static_cast<std::size_t>(width) * sizeof(unsigned short);
-    for (int y = 0; y < height; ++y) {
-        if (std::memcmp(RowAt(reference, referenceStep, y),
-                        RowAt(_reference.Get(), _reference.Pitch(), y), rowBytes) != 0) {
-            return false;
-        }
-    }
-    return true;
-}
-
 void ReferenceEdges::See(const unsigned short* reference, int referenceStep, int width,
                          int height) {
-    _same = Holds(reference, referenceStep, width, height);
+    _same = _reference.Holds(reference, referenceStep, width, height, sizeof(*reference));
     if (!_same) {
         _alignedHeld = false;
     }
@@ -61,9 +41,9 @@ void ReferenceEdges::Keep(const unsigned short* reference, int referenceStep, in
         Release();
     }
     // Both buffers at once, so that a steady stream allocates nothing after its first frame.
-    _reference.AllocateIfAbsent(width, height);
+    _reference.Reserve(width * static_cast<int>(sizeof(*reference)), height);
     _edges.AllocateIfAbsent(width, height);
-    if (!_reference || !_edges) {
+    if (!_edges) {
         Release();
         return;
     }
@@ -74,16 +54,14 @@ void ReferenceEdges::Keep(const unsigned short* reference, int referenceStep, in
         _edgesHeld = true;
         return;
     }
-    PixelPrimitives::Copy_16u_C1(reference, referenceStep, _reference.Get(), _reference.Pitch(),
-                                 width, height);
-    _same = true;
+    _reference.Remember(reference, referenceStep, width, height, sizeof(*reference));
     _dx = dx;
     _dy = dy;
     _edgesHeld = false;
 }
 
 void ReferenceEdges::Release() {
-    _reference.Release();
+    _reference.Drop();
     _edges.Release();
     _width = 0;
     _height = 0;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <Varnik/Soloma/ImageProcessing/detail/FrameCache.h>
 #include <Varnik/Soloma/ImageProcessing/detail/OwnedBuffer.h>
 
 namespace Varnik {
@@ -12,8 +13,8 @@ class ImageStabilization;
 // fixed reference that the stabiliser moves by the same shift every frame has the same
 // aligned reference, and so the same edges, every frame: the aligned reference stays in the
 // detector's B image while nothing overwrites it, and the edges are kept here. The reference
-// is recognised by its pixels, compared exactly with a copy of the last one, so what is
-// reused is what computing it again would give, to the bit. A buffer that cannot be
+// is recognised as the stabiliser recognises a frame that repeats (detail::FrameCache), so
+// what is reused is what computing it again would give, to the bit. A buffer that cannot be
 // allocated only means that nothing is kept.
 class ReferenceEdges {
 public:
@@ -28,9 +29,9 @@ public:
     const float* Find(int dx, int dy) const;
     int EdgesPitch() const { return _edges.Pitch(); }
     // After a frame whose edges were computed, which overwrote B with them: takes note of
-    // its reference and shift, and keeps the edges when the same reference and shift came
-    // twice in a row (so that a reference that changes every frame costs a comparison and a
-    // copy of the 16-bit frame, not of its edge map).
+    // its reference and shift, and keeps the edges when the reference is recognised and its
+    // shift came again (so that a reference that changes every frame costs only the cache's
+    // sample of it).
     void Keep(const unsigned short* reference, int referenceStep, int width, int height, int dx,
               int dy, const float* edges, int edgesStep);
     void Release();
@@ -45,10 +46,8 @@ public:
                                int* dy);
 
 private:
-    bool Holds(const unsigned short* reference, int referenceStep, int width, int height) const;
-
-    detail::ImageBuffer<unsigned short> _reference;  // the kept reference
-    detail::ImageBuffer<float> _edges;               // its edges, when _edgesHeld
+    detail::FrameCache _reference;      // recognises the kept reference
+    detail::ImageBuffer<float> _edges;  // its edges, when _edgesHeld
     int _width = 0;
     int _height = 0;
     int _dx = 0;  // the shift of the kept reference's last frame
