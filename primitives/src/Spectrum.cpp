@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <memory>
 #include <new>
 
@@ -36,14 +38,20 @@ Scratch<T> AllocateScratch(int count) {
 
 }  // namespace
 
+// Sequences are taken in groups: all of a group are transformed before any is turned into
+// power values, so that the transform's last stores have retired by the time they are read
+// back as vectors.
 struct SpectrumPrimitives::Plan {
+    int group = 1;                   // sequences per group
     kiss_fft_cfg half = nullptr;     // even lengths: n/2 points
     kiss_fft_cfg complex = nullptr;  // odd lengths: n points
-    Scratch<float> windowed;         // even lengths' input, read as n/2 pairs
+    Scratch<float> windowed;         // each sequence of a group windowed; even lengths read
+                                     // it as n/2 pairs
     Scratch<kiss_fft_cpx> input;     // odd lengths' complex input
-    Scratch<kiss_fft_cpx> spectrum;  // bins produced by either transform
+    Scratch<kiss_fft_cpx> spectrum;  // each sequence's bins, from either transform
     Scratch<float> twiddles;         // even lengths: n/4 real parts, then n/4 imaginary ones
-    Scratch<float> power;            // even lengths: bins 0..n/2 when fewer are asked for
+    Scratch<float> power;            // even lengths: each sequence's bins 0..n/2 when fewer
+                                     // are asked for
 
     ~Plan() {
         kiss_fft_free(half);
@@ -52,6 +60,10 @@ struct SpectrumPrimitives::Plan {
 };
 
 namespace {
+
+// A group's scratch stays within a few kilobytes.
+constexpr int kGroupFloats = 2048;
+constexpr int kMaxGroup = 8;
 
 bool UsesRealTransform(int length) {
     return length % 2 == 0;
@@ -89,20 +101,21 @@ SpectrumPrimitives::SpectrumPrimitives(int length) : length_(length), plan_(null
         return;
     }
     bool ready = false;
+    plan->group = std::clamp(kGroupFloats / length, 1, kMaxGroup);
+    plan->windowed = AllocateScratch<float>(plan->group * length);
     if (UsesRealTransform(length)) {
         const int m = length / 2;
         plan->half = kiss_fft_alloc(m, 0, nullptr, nullptr);
-        plan->windowed = AllocateScratch<float>(length);
-        plan->spectrum = AllocateScratch<kiss_fft_cpx>(m);
+        plan->spectrum = AllocateScratch<kiss_fft_cpx>(plan->group * m);
         plan->twiddles = SplitTwiddles(m);
-        plan->power = AllocateScratch<float>(m + 1);
+        plan->power = AllocateScratch<float>(plan->group * (m + 1));
         ready = plan->half != nullptr && plan->windowed && plan->spectrum && plan->twiddles &&
                 plan->power;
     } else {
         plan->complex = kiss_fft_alloc(length, 0, nullptr, nullptr);
         plan->input = AllocateScratch<kiss_fft_cpx>(length);
         plan->spectrum = AllocateScratch<kiss_fft_cpx>(length);
-        ready = plan->complex != nullptr && plan->input && plan->spectrum;
+        ready = plan->complex != nullptr && plan->windowed && plan->input && plan->spectrum;
     }
     if (!ready) {
         delete plan;
@@ -117,10 +130,26 @@ SpectrumPrimitives::~SpectrumPrimitives() {
 
 namespace {
 
-PP_MULTIVERSION void Windowed(const float* input, const float* window, float* out, int n) {
-    for (int j = 0; j < n; ++j) {
-        out[j] = input[j] * window[j];
+// out = input * window (or input itself without a window); true when every value of out is
+// +0 or -0. The transform of such a sequence is exactly zero, and is not computed.
+PP_MULTIVERSION bool WindowedIsZero(const float* input, const float* window, float* out, int n) {
+    std::uint32_t bits = 0;
+    if (window != nullptr) {
+        for (int j = 0; j < n; ++j) {
+            out[j] = input[j] * window[j];
+            std::uint32_t v;
+            std::memcpy(&v, out + j, sizeof(v));
+            bits |= v & 0x7FFFFFFFu;
+        }
+    } else {
+        for (int j = 0; j < n; ++j) {
+            out[j] = input[j];
+            std::uint32_t v;
+            std::memcpy(&v, out + j, sizeof(v));
+            bits |= v & 0x7FFFFFFFu;
+        }
     }
+    return bits == 0;
 }
 
 // power[k] = |bins[k]|^2 / n for the first `count` bins, stored as (real, imaginary) pairs
@@ -144,38 +173,70 @@ bool SpectrumPrimitives::PsdFFT(const float* input, const float* window, float* 
 
 bool SpectrumPrimitives::PsdFFT(const float* input, const float* window, float* power, int length,
                                 int bins) {
+    return PsdFFT(input, 0, 1, window, power, 0, length, bins);
+}
+
+bool SpectrumPrimitives::PsdFFT(const float* input, std::ptrdiff_t inputStride, int count,
+                                const float* window, float* power, std::ptrdiff_t powerStride,
+                                int length, int bins) {
     if (plan_ == nullptr || length != length_ || input == nullptr || power == nullptr || bins < 1 ||
-        bins > length) {
+        bins > length || count < 0) {
         return false;
     }
+    for (int first = 0; first < count; first += plan_->group) {
+        const int size = std::min(plan_->group, count - first);
+        TransformGroup(input + first * inputStride, inputStride, size, window,
+                       power + first * powerStride, powerStride, bins);
+    }
+    return true;
+}
+
+void SpectrumPrimitives::TransformGroup(const float* input, std::ptrdiff_t inputStride, int count,
+                                        const float* window, float* power,
+                                        std::ptrdiff_t powerStride, int bins) {
+    static_assert(sizeof(kiss_fft_cpx) == 2 * sizeof(float), "bins are pairs of floats");
     const int n = length_;
     Plan& p = *plan_;
-    static_assert(sizeof(kiss_fft_cpx) == 2 * sizeof(float), "bins are pairs of floats");
-    const float* spectrum = reinterpret_cast<const float*>(p.spectrum.get());
     if (p.half != nullptr) {
-        if (window != nullptr) {
-            Windowed(input, window, p.windowed.get(), n);
-        } else {
-            std::copy_n(input, n, p.windowed.get());
-        }
+        // A sequence of zeros has a spectrum of zeros, which needs no transform.
         const int m = n / 2;
-        kiss_fft(p.half, reinterpret_cast<const kiss_fft_cpx*>(p.windowed.get()), p.spectrum.get());
-        float* lower = bins > m ? power : p.power.get();
-        pp::RealPowerFromHalf(spectrum, p.twiddles.get(), p.twiddles.get() + m / 2, n, lower);
-        if (lower != power) {
-            std::copy_n(lower, bins, power);
+        for (int g = 0; g < count; ++g) {
+            float* windowed = p.windowed.get() + g * n;
+            kiss_fft_cpx* spectrum = p.spectrum.get() + g * m;
+            if (WindowedIsZero(input + g * inputStride, window, windowed, n)) {
+                std::fill_n(spectrum, m, kiss_fft_cpx{0.0f, 0.0f});
+            } else {
+                kiss_fft(p.half, reinterpret_cast<const kiss_fft_cpx*>(windowed), spectrum);
+            }
         }
-        // Real input: the upper half mirrors the lower one.
-        for (int k = m + 1; k < bins; ++k) {
-            power[k] = power[n - k];
+        const bool direct = bins > m;
+        float* lower = direct ? power : p.power.get();
+        const std::ptrdiff_t lowerStride = direct ? powerStride : m + 1;
+        pp::RealPowerFromHalf(reinterpret_cast<const float*>(p.spectrum.get()), count,
+                              p.twiddles.get(), p.twiddles.get() + m / 2, n, lower, lowerStride);
+        for (int g = 0; g < count; ++g) {
+            float* out = power + g * powerStride;
+            if (!direct) {
+                std::copy_n(lower + g * lowerStride, bins, out);
+            }
+            // Real input: the upper half mirrors the lower one.
+            for (int k = m + 1; k < bins; ++k) {
+                out[k] = out[n - k];
+            }
         }
-    } else {
+        return;
+    }
+    for (int g = 0; g < count; ++g) {
+        float* out = power + g * powerStride;
+        if (WindowedIsZero(input + g * inputStride, window, p.windowed.get(), n)) {
+            std::fill_n(out, bins, 0.0f);
+            continue;
+        }
         for (int j = 0; j < n; ++j) {
-            p.input[j].r = window != nullptr ? input[j] * window[j] : input[j];
+            p.input[j].r = p.windowed[j];
             p.input[j].i = 0.0f;
         }
         kiss_fft(p.complex, p.input.get(), p.spectrum.get());
-        PowerOf(spectrum, bins, n, power);
+        PowerOf(reinterpret_cast<const float*>(p.spectrum.get()), bins, n, out);
     }
-    return true;
 }

@@ -29,10 +29,8 @@ HWY_INLINE V Power(D, V re, V im, V n, V reciprocal) {
 
 template <bool kPowerOfTwo>
 HWY_INLINE void RealPower(const float* half, const float* twiddleRe, const float* twiddleIm, int n,
-                          float* power) {
+                          float length, float reciprocal, float* power) {
     const int m = n / 2;
-    const float length = static_cast<float>(n);
-    const float reciprocal = 1.0f / length;
     power[0] = Power<kPowerOfTwo>(half[0] + half[1], 0.0f, length, reciprocal);
     power[m] = Power<kPowerOfTwo>(half[0] - half[1], 0.0f, length, reciprocal);
 
@@ -84,12 +82,20 @@ HWY_INLINE void RealPower(const float* half, const float* twiddleRe, const float
     }
 }
 
-void RealPowerFromHalfImpl(const float* half, const float* twiddleRe, const float* twiddleIm, int n,
-                           float* power) {
-    if ((n & (n - 1)) == 0) {
-        RealPower<true>(half, twiddleRe, twiddleIm, n, power);
-    } else {
-        RealPower<false>(half, twiddleRe, twiddleIm, n, power);
+void RealPowerFromHalfImpl(const float* half, int count, const float* twiddleRe,
+                           const float* twiddleIm, int n, float* power,
+                           std::ptrdiff_t powerStride) {
+    const float length = static_cast<float>(n);
+    const float reciprocal = 1.0f / length;
+    const bool powerOfTwo = (n & (n - 1)) == 0;
+    for (int i = 0; i < count; ++i) {
+        const float* in = half + static_cast<std::ptrdiff_t>(i) * n;
+        float* out = power + i * powerStride;
+        if (powerOfTwo) {
+            RealPower<true>(in, twiddleRe, twiddleIm, n, length, reciprocal, out);
+        } else {
+            RealPower<false>(in, twiddleRe, twiddleIm, n, length, reciprocal, out);
+        }
     }
 }
 
@@ -102,9 +108,10 @@ namespace pp {
 
 HWY_EXPORT(RealPowerFromHalfImpl);
 
-void RealPowerFromHalf(const float* half, const float* twiddleRe, const float* twiddleIm, int n,
-                       float* power) {
-    HWY_DYNAMIC_DISPATCH(RealPowerFromHalfImpl)(half, twiddleRe, twiddleIm, n, power);
+void RealPowerFromHalf(const float* half, int count, const float* twiddleRe, const float* twiddleIm,
+                       int n, float* power, std::ptrdiff_t powerStride) {
+    HWY_DYNAMIC_DISPATCH(RealPowerFromHalfImpl)
+    (half, count, twiddleRe, twiddleIm, n, power, powerStride);
 }
 
 }  // namespace pp

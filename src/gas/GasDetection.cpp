@@ -41,18 +41,6 @@ int UsedBlocks(int length, int window, int halfWindow, int step) {
     return used;
 }
 
-// True when every value is +0 or -0: the segment's power spectrum is then +0 everywhere, and
-// adding it changes no sum (sums of powers are never -0).
-SOLOMA_MULTIVERSION bool AllZero(const float* segment, int n) {
-    std::uint32_t bits = 0;
-    for (int j = 0; j < n; ++j) {
-        std::uint32_t v;
-        std::memcpy(&v, segment + j, sizeof(v));
-        bits |= v & 0x7FFFFFFFu;
-    }
-    return bits == 0;
-}
-
 // The block measure of the spectral directions in use: the row measure, the column measure,
 // or the smaller of the two (the column measure unless the row measure is less).
 float BlockMeasure(int psdMode, float rowMaximum, float columnMaximum) {
@@ -328,15 +316,14 @@ int StoredBins(int n) {
 
 }  // namespace
 
-void GasDetection::TransformSegment(const float* segment, float* power) {
+void GasDetection::TransformSegments(const float* first, std::ptrdiff_t stride, int count,
+                                     float* power) {
     const int n = _windowSize;
     const int bins = MeasuredBins(n);
-    if (AllZero(segment, n)) {
-        std::fill_n(power, bins, 0.0f);
-    } else {
-        _spectrum->PsdFFT(segment, _window.Get(), power, n, bins);
+    _spectrum->PsdFFT(first, stride, count, _window.Get(), power, n, n, bins);
+    for (int i = 0; i < count; ++i) {
+        std::fill(power + i * n + bins, power + i * n + StoredBins(n), 0.0f);
     }
-    std::fill(power + bins, power + StoredBins(n), 0.0f);
 }
 
 float GasDetection::LargestSum(const float* spectra, const int* offsets) {
@@ -372,9 +359,7 @@ void GasDetection::MaxFFT2(const float* src, int srcStep, float* dst, int dstSte
                 }
                 const float* row = RowAt(src, srcStep, y);
                 float* spectra = ring + (y % n) * stride;
-                for (int i = 0; i < blockColumns; ++i) {
-                    TransformSegment(row + static_cast<long long>(i) * step, spectra + i * n);
-                }
+                TransformSegments(row, step, blockColumns, spectra);
                 const int top = y - n + 1;
                 if (top < 0 || top % step != 0) {
                     continue;
@@ -394,9 +379,9 @@ void GasDetection::MaxFFT2(const float* src, int srcStep, float* dst, int dstSte
                     float* sum = _blockSum.Get();
                     std::fill_n(sum, bins, 0.0f);
                     for (int k = 0; k < n; ++k) {
-                        TransformSegment(
-                            RowAt(src, srcStep, j * step + k) + static_cast<long long>(i) * step,
-                            power);
+                        TransformSegments(
+                            RowAt(src, srcStep, j * step + k) + static_cast<long long>(i) * step, 0,
+                            1, power);
                         VectorPrimitives::Add_32f_I(power, sum, bins);
                     }
                     VectorPrimitives::Max_32f(sum, bins, &rowMaxima[j * blockColumns + i]);
@@ -419,10 +404,18 @@ void GasDetection::MaxFFT2(const float* src, int srcStep, float* dst, int dstSte
         }
         PixelPrimitives::Transpose_32f_C1R(RowAt(src, srcStep, j * step), srcStep, columns,
                                            columnsStep, bandWidth, n);
-        for (int x = 0; x < bandWidth; ++x) {
-            if (x % step < n) {  // else between columns of blocks
-                TransformSegment(RowAt(columns, columnsStep, x), spectra + x * n);
+        // Runs of columns that lie in blocks; those between columns of blocks are skipped.
+        const std::ptrdiff_t columnStride = columnsStep / static_cast<int>(sizeof(float));
+        for (int x = 0; x < bandWidth;) {
+            int end = x;
+            while (end < bandWidth && end % step < n) {
+                ++end;
             }
+            if (end > x) {
+                TransformSegments(RowAt(columns, columnsStep, x), columnStride, end - x,
+                                  spectra + x * n);
+            }
+            x = std::max(end, x + 1);
         }
         for (int i = 0; i < blockColumns; ++i) {
             for (int k = 0; k < n; ++k) {

@@ -2,6 +2,8 @@
 
 #include <PixelPrimitives/Export.h>
 
+#include <cstddef>
+
 // Two-sided power spectrum of a windowed real sequence of one fixed length:
 // power[k] = |sum_j input[j] * window[j] * exp(-2 pi i j k / n)|^2 / n.
 class PIXELPRIMITIVES_API SpectrumPrimitives {
@@ -22,9 +24,16 @@ public:
     // and spares writing its mirror. Returns false and writes nothing when bins is outside
     // 1..length.
     bool PsdFFT(const float* input, const float* window, float* power, int length, int bins);
+    // The same for `count` sequences: the i-th read from input + i * inputStride, its bins
+    // written to power + i * powerStride (strides in floats). Faster than one call per
+    // sequence. Returns false and writes nothing when an argument is out of range.
+    bool PsdFFT(const float* input, std::ptrdiff_t inputStride, int count, const float* window,
+                float* power, std::ptrdiff_t powerStride, int length, int bins);
 
 private:
     struct Plan;
+    void TransformGroup(const float* input, std::ptrdiff_t inputStride, int count,
+                        const float* window, float* power, std::ptrdiff_t powerStride, int bins);
     int length_;
     Plan* plan_;
 };

@@ -3,6 +3,8 @@
 #include <Varnik/Soloma/ImageProcessing/Export.h>
 #include <Varnik/Soloma/ImageProcessing/detail/OwnedBuffer.h>
 
+#include <cstddef>
+
 class SpectrumPrimitives;
 
 namespace Varnik {
@@ -94,8 +96,9 @@ private:
     float UpdateLevel(double mean);
     // Sizes the kept spectra and sums of MaxFFT2 for the current block grid.
     bool PrepareSpectra(int width);
-    // The power spectrum of a windowSize-pixel segment into power.
-    void TransformSegment(const float* segment, float* power);
+    // The power spectra of count windowSize-pixel segments, stride floats apart, into power,
+    // one windowSize-float spectrum after another.
+    void TransformSegments(const float* first, std::ptrdiff_t stride, int count, float* power);
     // The largest entry of the sum, in order, of the spectra at the offsets.
     float LargestSum(const float* spectra, const int* offsets);
 
