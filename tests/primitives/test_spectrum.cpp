@@ -48,3 +48,49 @@ TEST(Spectrum, MatchesDirectDftForAnyLength) {
         }
     }
 }
+
+// Many sequences in one call give, bit for bit, what one call per sequence gives: across
+// groups of sequences, with all-zero sequences (of either sign) among them, with fewer bins
+// than a sequence has, and with outputs spaced wider than the bins, untouched in between.
+TEST(Spectrum, ManySequencesMatchOneCallEach) {
+    std::mt19937 rng(5);
+    std::uniform_real_distribution<float> dist(-50.0f, 80.0f);
+    for (int n : {7, 16, 32, 34, 64}) {
+        SpectrumPrimitives spectrum(n);
+        std::vector<float> window(n);
+        std::generate(window.begin(), window.end(), [&] { return dist(rng); });
+        const int count = 21;
+        const int inputStride = n + 3;
+        std::vector<float> input(static_cast<std::size_t>(count) * inputStride);
+        std::generate(input.begin(), input.end(), [&] { return dist(rng); });
+        for (int zero : {0, 9, 10, 20}) {
+            std::fill_n(input.begin() + zero * inputStride, n, zero % 2 ? -0.0f : 0.0f);
+        }
+        for (int bins : {1, n / 2, n / 2 + 1, n}) {
+            const int powerStride = n + 2;
+            std::vector<float> many(static_cast<std::size_t>(count) * powerStride, -7.0f);
+            ASSERT_TRUE(spectrum.PsdFFT(input.data(), inputStride, count, window.data(),
+                                        many.data(), powerStride, n, bins));
+            for (int i = 0; i < count; ++i) {
+                std::vector<float> one(bins);
+                ASSERT_TRUE(spectrum.PsdFFT(input.data() + i * inputStride, window.data(),
+                                            one.data(), n, bins));
+                for (int k = 0; k < powerStride; ++k) {
+                    const float expected = k < bins ? one[k] : -7.0f;
+                    EXPECT_EQ(many[i * powerStride + k], expected)
+                        << "n " << n << " bins " << bins << " sequence " << i << " k " << k;
+                }
+                if (i == 9 || i == 10) {
+                    EXPECT_EQ(many[i * powerStride], 0.0f);
+                    EXPECT_FALSE(std::signbit(many[i * powerStride]));
+                }
+            }
+        }
+        std::vector<float> untouched(4, -7.0f);
+        EXPECT_TRUE(spectrum.PsdFFT(input.data(), inputStride, 0, window.data(), untouched.data(),
+                                    n, n, n));
+        EXPECT_EQ(untouched[0], -7.0f);
+        EXPECT_FALSE(spectrum.PsdFFT(input.data(), inputStride, -1, window.data(), untouched.data(),
+                                     n, n, n));
+    }
+}
