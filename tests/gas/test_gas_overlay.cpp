@@ -83,6 +83,44 @@ TEST(ColorizeGasImage, GainStridesAndInPlace) {
     }
 }
 
+// Whole rows (tinted several pixels at a time) agree with single pixels on the awkward values:
+// NaN, infinities, signed zeros, saturation, and values on either side of the threshold.
+TEST(ColorizeGasImage, RowsAgreeWithSinglePixels) {
+    const float inf = std::numeric_limits<float>::infinity();
+    const std::vector<float> values = {std::numeric_limits<float>::quiet_NaN(),
+                                       inf,
+                                       -inf,
+                                       -0.0f,
+                                       0.0f,
+                                       4.99f,
+                                       5.0f,
+                                       5.01f,
+                                       1e30f,
+                                       -1e30f,
+                                       -300.0f,
+                                       255.9f,
+                                       -17.25f,
+                                       63.5f,
+                                       1e-40f,
+                                       100.0f,
+                                       -5.0f,
+                                       7.0f,
+                                       2.5f};
+    const int width = static_cast<int>(values.size());
+    std::vector<unsigned char> colour = ColourImage(width, 1);
+    const DetectionScaling scaling{5.0f, 0.5f};
+    for (int method : {0, 1, 2}) {
+        std::vector<unsigned char> row(colour.size());
+        ColorizeGasImage(colour.data(), width * 4, values.data(), width * 4, method, 3, row.data(),
+                         width * 4, width, 1, scaling);
+        for (int x = 0; x < width; ++x) {
+            unsigned char one[4] = {};
+            ColorizeGasImage(&colour[4 * x], 4, &values[x], 4, method, 3, one, 4, 1, 1, scaling);
+            EXPECT_EQ(std::memcmp(one, &row[4 * x], 4), 0) << "method " << method << " x " << x;
+        }
+    }
+}
+
 TEST(EdgeWeighting, ConstantImagesHaveNoEdgesAndWeighMinusOne) {
     const int width = 30, height = 20;
     int bytes = 0;
