@@ -16,9 +16,10 @@
 // Results are those of sampling each pixel on its own in double precision. The kernels only
 // reorganise that work: resizing interpolates each source row once along x for a tile of
 // columns and blends two such rows along y, in the same operations and order, writing the
-// destination rows of a new source row while it is interpolated; rotation and remapping sample
-// a row of points at a time, four per step with AVX2. Nearest neighbour is bilinear with zero
-// weights, which returns the nearest value exactly.
+// destination rows of a new source row while it is interpolated (by exactly 2, the weights are
+// fixed, and each row's products with them serve the two destination rows that use them);
+// rotation and remapping sample a row of points at a time, four per step with AVX2. Nearest
+// neighbour is bilinear with zero weights, which returns the nearest value exactly.
 namespace {
 
 constexpr int kTileElements = pp::kGeometryTile;

@@ -8,9 +8,10 @@
 
 // The kernels are compiled once per instruction set by Highway, which re-includes this file
 // for each and picks one at run time. With AVX2 and later they read the source by whole
-// vectors: a resize's row through an eight-element window permuted in registers, points by
-// gathers. Elsewhere they are the plain loops. Both do the same double operations in the same
-// order, without contraction, so results do not depend on the instruction set.
+// vectors: a resize's row through an eight-element window permuted in registers (by exactly
+// 2, four consecutive elements and their right neighbours), points by gathers. Elsewhere they are
+// the plain loops. Both do the same double operations in the same order, without contraction, so
+// results do not depend on the instruction set.
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "GeometryKernels.cpp"
 #include <hwy/foreach_target.h>  // before highway.h
@@ -280,7 +281,7 @@ template <typename T>
 HWY_INLINE int EnlargeBlocks(const T* row, int width, int first, int columns,
                              const QuarterProducts& previous, QuarterProducts& next,
                              T* nearPrevious, T* nearNext) {
-    const int lastBlock = std::min(columns - 8, 2 * (width - 5 - first));
+    const int lastBlock = static_cast<int>(std::min(columns - 8LL, 2LL * (width - 5LL - first)));
     if (lastBlock < 0) {
         return 0;
     }

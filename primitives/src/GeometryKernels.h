@@ -91,18 +91,18 @@ void InterpolateAndBlend(const float* row, const ColumnTaps& taps, const double*
 // Enlarging by exactly 2 without offsets. Destination column 2i + 1 then lies a quarter of a
 // pixel right of source column i and column 2i + 2 a quarter left of column i + 1 (clamped to
 // the last column), rows likewise, so every blend is 0.75 a + 0.25 b or 0.25 a + 0.75 b. An
-// interpolated source row is kept as its products with 0.25 and 0.75, exact or rounded as the
-// blend would round them, which serve both destination rows that blend it.
+// interpolated source row is kept as its products with 0.25 and 0.75, which the blend along y
+// would form anyway: each serves one of the two destination rows on either side of the row.
 struct QuarterProducts {
     double quarter[kGeometryTile];
     double threeQuarters[kGeometryTile];
 };
 
-// Interpolates the source row (width elements) along x into `next` for `columns` destination
-// columns from 2 first + 1 on. Unless null, writes the destination rows (pointing at column
-// 2 first + 1) that lie between the previous source row and this one: nearPrevious, 0.75 of
-// the way towards the previous row, and nearNext, 0.75 towards this one. `previous` holds the
-// previous row's products and is read only for those rows.
+// Interpolates a source row of `width` elements along x into `next`, for `columns` destination
+// columns from 2 first + 1 on. Unless null, also writes the two destination rows between the
+// previous source row and this one, each pointing at column 2 first + 1: nearPrevious, a
+// quarter of a pixel below the previous row, and nearNext, a quarter above this one.
+// `previous` holds the previous row's products and is read only for those rows.
 void EnlargeRowByTwo(const unsigned short* row, int width, int first, int columns,
                      const QuarterProducts& previous, QuarterProducts& next,
                      unsigned short* nearPrevious, unsigned short* nearNext);
