@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstring>
 #include <type_traits>
+#include <utility>
 
 // Geometric transforms: every destination pixel is mapped back to a source point, which is
 // read by nearest neighbour or bilinear interpolation. Destination pixels whose point falls
@@ -15,9 +16,10 @@
 // Results are those of sampling each pixel on its own in double precision. The kernels only
 // reorganise that work: resizing interpolates each source row once along x for a tile of
 // columns and blends two such rows along y, in the same operations and order, writing the
-// destination rows of a new source row while it is interpolated; rotation and remapping sample
-// a row of points at a time, four per step with AVX2. Nearest neighbour is bilinear with zero
-// weights, which returns the nearest value exactly.
+// destination rows of a new source row while it is interpolated (by exactly 2, the weights are
+// fixed, and each row's products with them serve the two destination rows that use them);
+// rotation and remapping sample a row of points at a time, four per step with AVX2. Nearest
+// neighbour is bilinear with zero weights, which returns the nearest value exactly.
 namespace {
 
 constexpr int kTileElements = pp::kGeometryTile;
@@ -243,6 +245,35 @@ void ResizeTiles(const T* src, int srcStep, int srcWidth, int srcHeight, T* dst,
     }
 }
 
+// Bilinear enlargement by exactly 2 without offsets, in tiles of columns, a source row at a
+// time: each row completes the two destination rows between it and the previous one. Column
+// and row 0 lie a quarter of a pixel before the source and keep their content; the last
+// inside ones, 2 * size, read the last source column or row twice.
+template <typename T>
+void EnlargeByTwo(const T* src, int srcStep, int srcWidth, int srcHeight, T* dst, int dstStep,
+                  int dstWidth, int dstHeight) {
+    constexpr int kTileColumns = kTileElements;
+    const int columnsEnd = static_cast<int>(std::min<long long>(dstWidth, 2LL * srcWidth + 1));
+    const int rowsEnd = static_cast<int>(std::min<long long>(dstHeight, 2LL * srcHeight + 1));
+    pp::QuarterProducts products[2];
+    for (int x0 = 1; x0 < columnsEnd; x0 += kTileColumns) {
+        const int first = x0 / 2;  // the tile's first source column
+        const int columns = std::min(kTileColumns, columnsEnd - x0);
+        pp::QuarterProducts* previous = &products[0];
+        pp::QuarterProducts* next = &products[1];
+        // Source row 0 completes no destination row: its products only.
+        pp::EnlargeRowByTwo(src, srcWidth, first, columns, *next, *previous, nullptr, nullptr);
+        for (int y = 1; y < rowsEnd; y += 2) {
+            const T* row = pp::RowAt(src, srcStep, std::min(y / 2 + 1, srcHeight - 1));
+            T* nearPrevious = pp::RowAt(dst, dstStep, y) + x0;
+            T* nearNext = y + 1 < rowsEnd ? pp::RowAt(dst, dstStep, y + 1) + x0 : nullptr;
+            pp::EnlargeRowByTwo(row, srcWidth, first, columns, *previous, *next, nearPrevious,
+                                nearNext);
+            std::swap(previous, next);
+        }
+    }
+}
+
 // Scale 1 with whole offsets moves pixels without changing them: a copy of the overlapping
 // part of each row.
 template <typename T, int C>
@@ -277,6 +308,12 @@ bool Resize(const T* src, int srcStep, int srcWidth, int srcHeight, T* dst, int 
         Shift<T, C>(src, srcStep, srcWidth, srcHeight, dst, dstStep, dstWidth, dstHeight, offsetX,
                     offsetY);
         return true;
+    }
+    if constexpr (C == 1) {
+        if (scale == 2.0f && offsetX == 0 && offsetY == 0 && linear) {
+            EnlargeByTwo(src, srcStep, srcWidth, srcHeight, dst, dstStep, dstWidth, dstHeight);
+            return true;
+        }
     }
     const double s = scale;
     const Span cols = InsideSpan(dstWidth, srcWidth, offsetX, s, linear);

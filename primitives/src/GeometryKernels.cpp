@@ -1,15 +1,17 @@
 #include "GeometryKernels.h"
 #include "Common.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 #include <type_traits>
 
 // The kernels are compiled once per instruction set by Highway, which re-includes this file
 // for each and picks one at run time. With AVX2 and later they read the source by whole
-// vectors: a resize's row through an eight-element window permuted in registers, points by
-// gathers. Elsewhere they are the plain loops. Both do the same double operations in the same
-// order, without contraction, so results do not depend on the instruction set.
+// vectors: a resize's row through an eight-element window permuted in registers (by exactly
+// 2, four consecutive elements and their right neighbours), points by gathers. Elsewhere they are
+// the plain loops. Both do the same double operations in the same order, without contraction, so
+// results do not depend on the instruction set.
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "GeometryKernels.cpp"
 #include <hwy/foreach_target.h>  // before highway.h
@@ -198,6 +200,121 @@ void InterpolateAndBlend16u(const unsigned short* row, const ColumnTaps& taps, c
 void InterpolateAndBlend32f(const float* row, const ColumnTaps& taps, const double* upper,
                             double* lower, const RowTargets<float>& targets) {
     InterpolateAndBlendT(row, taps, upper, lower, targets);
+}
+
+// ---- Enlarging by two: see QuarterProducts.
+
+// Destination columns [from, to) of a tile, one at a time. Column c of the tile (column
+// 2 first + 1 + c) blends element i = first + c / 2 with the next one.
+template <typename T>
+HWY_INLINE void EnlargeColumns(const T* row, int width, int first, int from, int to,
+                               const QuarterProducts& previous, QuarterProducts& next,
+                               T* nearPrevious, T* nearNext) {
+    for (int c = from; c < to; ++c) {
+        const int i = first + c / 2;
+        const double a = row[i];
+        const double b = row[i + 1 < width ? i + 1 : i];
+        const double value = c % 2 == 0 ? 0.75 * a + 0.25 * b : 0.25 * a + 0.75 * b;
+        next.quarter[c] = 0.25 * value;
+        next.threeQuarters[c] = 0.75 * value;
+        if (nearPrevious != nullptr) {
+            nearPrevious[c] = FromDouble<T>(previous.threeQuarters[c] + next.quarter[c]);
+        }
+        if (nearNext != nullptr) {
+            nearNext[c] = FromDouble<T>(previous.quarter[c] + next.threeQuarters[c]);
+        }
+    }
+}
+
+#ifdef PP_GEOMETRY_AVX2
+// Four consecutive elements as doubles.
+HWY_INLINE __m256d LoadFour(const float* p) {
+    return _mm256_cvtps_pd(_mm_loadu_ps(p));
+}
+HWY_INLINE __m256d LoadFour(const unsigned short* p) {
+    const __m128i words = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+    return _mm256_cvtepi32_pd(_mm_cvtepu16_epi32(words));
+}
+
+// Four interpolated values at tile columns [c, c + 4): kept, and blended into the rows.
+template <typename T>
+HWY_INLINE void EnlargeFour(__m256d value, int c, const QuarterProducts& previous,
+                            QuarterProducts& next, T* nearPrevious, T* nearNext) {
+    const __m256d quarter = _mm256_mul_pd(_mm256_set1_pd(0.25), value);
+    const __m256d threeQuarters = _mm256_mul_pd(_mm256_set1_pd(0.75), value);
+    _mm256_storeu_pd(next.quarter + c, quarter);
+    _mm256_storeu_pd(next.threeQuarters + c, threeQuarters);
+    if (nearPrevious != nullptr) {
+        const __m256d v = _mm256_add_pd(_mm256_loadu_pd(previous.threeQuarters + c), quarter);
+        const __m128i pixels = ToPixels(v, nearPrevious);
+        std::memcpy(nearPrevious + c, &pixels, 4 * sizeof(T));
+    }
+    if (nearNext != nullptr) {
+        const __m256d v = _mm256_add_pd(_mm256_loadu_pd(previous.quarter + c), threeQuarters);
+        const __m128i pixels = ToPixels(v, nearNext);
+        std::memcpy(nearNext + c, &pixels, 4 * sizeof(T));
+    }
+}
+
+// Tile columns [c, c + 8), from elements [i, i + 5) with i = first + c / 2 and i + 4 < width.
+template <typename T>
+HWY_INLINE void EnlargeEight(const T* row, int i, int c, const QuarterProducts& previous,
+                             QuarterProducts& next, T* nearPrevious, T* nearNext) {
+    const __m256d a = LoadFour(row + i);
+    const __m256d b = LoadFour(row + i + 1);
+    const __m256d quarter = _mm256_set1_pd(0.25);
+    const __m256d threeQuarters = _mm256_set1_pd(0.75);
+    // Columns c, c + 2, c + 4, c + 6 lie near a, the others near b.
+    const __m256d nearA = _mm256_add_pd(_mm256_mul_pd(threeQuarters, a), _mm256_mul_pd(quarter, b));
+    const __m256d nearB = _mm256_add_pd(_mm256_mul_pd(quarter, a), _mm256_mul_pd(threeQuarters, b));
+    const __m256d low = _mm256_unpacklo_pd(nearA, nearB);
+    const __m256d high = _mm256_unpackhi_pd(nearA, nearB);
+    EnlargeFour(_mm256_permute2f128_pd(low, high, 0x20), c, previous, next, nearPrevious, nearNext);
+    EnlargeFour(_mm256_permute2f128_pd(low, high, 0x31), c + 4, previous, next, nearPrevious,
+                nearNext);
+}
+
+// Whole blocks of eight columns, the last one overlapping its predecessor rather than leaving
+// a remainder; returns the columns done. Blocks stop four elements before the end of the row,
+// whose last column pairs an element with itself.
+template <typename T>
+HWY_INLINE int EnlargeBlocks(const T* row, int width, int first, int columns,
+                             const QuarterProducts& previous, QuarterProducts& next,
+                             T* nearPrevious, T* nearNext) {
+    const int lastBlock = static_cast<int>(std::min(columns - 8LL, 2LL * (width - 5LL - first)));
+    if (lastBlock < 0) {
+        return 0;
+    }
+    int c = 0;
+    for (; c < lastBlock; c += 8) {
+        EnlargeEight(row, first + c / 2, c, previous, next, nearPrevious, nearNext);
+    }
+    const int last = lastBlock & ~1;  // an element's first column
+    EnlargeEight(row, first + last / 2, last, previous, next, nearPrevious, nearNext);
+    return last + 8;
+}
+#endif
+
+template <typename T>
+HWY_INLINE void EnlargeRowByTwoT(const T* row, int width, int first, int columns,
+                                 const QuarterProducts& previous, QuarterProducts& next,
+                                 T* nearPrevious, T* nearNext) {
+    int c = 0;
+#ifdef PP_GEOMETRY_AVX2
+    c = EnlargeBlocks(row, width, first, columns, previous, next, nearPrevious, nearNext);
+#endif
+    EnlargeColumns(row, width, first, c, columns, previous, next, nearPrevious, nearNext);
+}
+
+void EnlargeRowByTwo16u(const unsigned short* row, int width, int first, int columns,
+                        const QuarterProducts& previous, QuarterProducts& next,
+                        unsigned short* nearPrevious, unsigned short* nearNext) {
+    EnlargeRowByTwoT(row, width, first, columns, previous, next, nearPrevious, nearNext);
+}
+void EnlargeRowByTwo32f(const float* row, int width, int first, int columns,
+                        const QuarterProducts& previous, QuarterProducts& next, float* nearPrevious,
+                        float* nearNext) {
+    EnlargeRowByTwoT(row, width, first, columns, previous, next, nearPrevious, nearNext);
 }
 
 // ---- Warps: each destination pixel samples the source at its own point.
@@ -399,6 +516,8 @@ HWY_EXPORT(InterpolateRow32f);
 HWY_EXPORT(InterpolateAndBlend8u);
 HWY_EXPORT(InterpolateAndBlend16u);
 HWY_EXPORT(InterpolateAndBlend32f);
+HWY_EXPORT(EnlargeRowByTwo16u);
+HWY_EXPORT(EnlargeRowByTwo32f);
 HWY_EXPORT(WarpRow8u);
 HWY_EXPORT(WarpRow16u);
 HWY_EXPORT(WarpRow32f);
@@ -423,6 +542,18 @@ void InterpolateAndBlend(const unsigned short* row, const ColumnTaps& taps, cons
 void InterpolateAndBlend(const float* row, const ColumnTaps& taps, const double* upper,
                          double* lower, const RowTargets<float>& targets) {
     HWY_DYNAMIC_DISPATCH(InterpolateAndBlend32f)(row, taps, upper, lower, targets);
+}
+void EnlargeRowByTwo(const unsigned short* row, int width, int first, int columns,
+                     const QuarterProducts& previous, QuarterProducts& next,
+                     unsigned short* nearPrevious, unsigned short* nearNext) {
+    HWY_DYNAMIC_DISPATCH(EnlargeRowByTwo16u)
+    (row, width, first, columns, previous, next, nearPrevious, nearNext);
+}
+void EnlargeRowByTwo(const float* row, int width, int first, int columns,
+                     const QuarterProducts& previous, QuarterProducts& next, float* nearPrevious,
+                     float* nearNext) {
+    HWY_DYNAMIC_DISPATCH(EnlargeRowByTwo32f)
+    (row, width, first, columns, previous, next, nearPrevious, nearNext);
 }
 void WarpRow(const unsigned char* src, const WarpArea& area, const WarpPoints& points, int n,
              int channels, unsigned char* dst) {

@@ -88,6 +88,28 @@ void InterpolateAndBlend(const unsigned short* row, const ColumnTaps& taps, cons
 void InterpolateAndBlend(const float* row, const ColumnTaps& taps, const double* upper,
                          double* lower, const RowTargets<float>& targets);
 
+// Enlarging by exactly 2 without offsets. Destination column 2i + 1 then lies a quarter of a
+// pixel right of source column i and column 2i + 2 a quarter left of column i + 1 (clamped to
+// the last column), rows likewise, so every blend is 0.75 a + 0.25 b or 0.25 a + 0.75 b. An
+// interpolated source row is kept as its products with 0.25 and 0.75, which the blend along y
+// would form anyway: each serves one of the two destination rows on either side of the row.
+struct QuarterProducts {
+    double quarter[kGeometryTile];
+    double threeQuarters[kGeometryTile];
+};
+
+// Interpolates a source row of `width` elements along x into `next`, for `columns` destination
+// columns from 2 first + 1 on. Unless null, also writes the two destination rows between the
+// previous source row and this one, each pointing at column 2 first + 1: nearPrevious, a
+// quarter of a pixel below the previous row, and nearNext, a quarter above this one.
+// `previous` holds the previous row's products and is read only for those rows.
+void EnlargeRowByTwo(const unsigned short* row, int width, int first, int columns,
+                     const QuarterProducts& previous, QuarterProducts& next,
+                     unsigned short* nearPrevious, unsigned short* nearNext);
+void EnlargeRowByTwo(const float* row, int width, int first, int columns,
+                     const QuarterProducts& previous, QuarterProducts& next, float* nearPrevious,
+                     float* nearNext);
+
 // The readable source of a warp: columns [x0, x1) and rows [y0, y1) of a source whose rows are
 // `stride` elements apart, read bilinearly or by nearest neighbour.
 struct WarpArea {

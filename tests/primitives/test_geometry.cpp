@@ -247,3 +247,54 @@ TEST(Geometry, ShiftAtScaleOneCopiesOverlapOnly) {
         EXPECT_TRUE(SameBytes(got.data, want.data)) << ox << "," << oy;
     }
 }
+
+namespace {
+
+// Float values over the whole range, so that the blends round: subnormals, huge and tiny
+// magnitudes side by side, both infinities (whose sum is a NaN of its own) and NaN.
+void FillWideRange(Buffer<float>& image, std::mt19937& rng) {
+    const float odd[] = {INFINITY, -INFINITY, std::nanf(""), -0.0f, 1e-45f, 3e38f};
+    std::uniform_real_distribution<float> mantissa(-1.0f, 1.0f);
+    for (float& v : image.data) {
+        const int kind = int(rng() % 64);
+        v = kind < 6 ? odd[kind] : std::ldexp(mantissa(rng), int(rng() % 276) - 149);
+    }
+}
+
+// Resize by 2 without offsets against the reference: one destination size per row of cases,
+// around the edges of the blocks of elements and of the tiles of columns.
+template <typename T, typename Resize>
+void CompareEnlargingByTwo(Resize resize, std::mt19937& rng) {
+    const int sizes[][2] = {{1, 1},   {2, 1},   {1, 3},   {3, 2},  {4, 4},   {5, 3},
+                            {6, 2},   {9, 5},   {12, 3},  {13, 2}, {255, 2}, {256, 3},
+                            {257, 2}, {261, 3}, {515, 2}, {640, 3}};
+    for (const auto& s : sizes) {
+        Buffer<T> src(s[0], s[1], 1, rng);
+        if constexpr (std::is_floating_point_v<T>) {
+            FillWideRange(src, rng);
+        }
+        // Exact, one column and row past the last inside one, and cut short.
+        const int dstSizes[][2] = {{2 * s[0], 2 * s[1]},
+                                   {2 * s[0] + 3, 2 * s[1] + 2},
+                                   {std::max(1, 2 * s[0] - 1 - int(rng() % 9)), 2 * s[1] - 1}};
+        for (const auto& d : dstSizes) {
+            Buffer<T> got(d[0], d[1], 1, rng), want = got;
+            ASSERT_TRUE(resize(src.data.data(), src.pitch, s[0], s[1], got.data.data(), got.pitch,
+                               d[0], d[1], 2.0f, 0, 0, true));
+            RefWarp(src.data.data(), src.pitch, {0, 0, s[0], s[1]}, 1, want.data.data(), want.pitch,
+                    d[0], d[1], true, [](int x, int y) {
+                        return std::pair{(x + 0.5) / 2.0 - 0.5, (y + 0.5) / 2.0 - 0.5};
+                    });
+            ASSERT_TRUE(SameBytes(got.data, want.data))
+                << s[0] << "x" << s[1] << " to " << d[0] << "x" << d[1];
+        }
+    }
+}
+
+}  // namespace
+
+TEST(Geometry, EnlargingByTwoMatchesThePerPixelSampler) {
+    std::mt19937 rng(5);
+    CompareEnlargingByTwo<float>(PP::Resize_32f_C1, rng);
+    CompareEnlargingByTwo<unsigned short>(PP::Resize_16u_C1, rng);
+}
