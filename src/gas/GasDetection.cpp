@@ -205,6 +205,15 @@ void GasDetection::Cleanup() {
     _rowMaxima.Release();
 }
 
+// A buffer of spectra, windowSize floats apiece, zeroed: the transforms write only the
+// measured bins of each, and the sums read the stored bins, so the bins between stay 0.
+void GasDetection::AllocateSpectra(detail::VectorBuffer<float>& spectra, int length) {
+    spectra.Allocate(length);
+    if (spectra) {
+        std::fill_n(spectra.Get(), length, 0.0f);
+    }
+}
+
 bool GasDetection::PrepareSpectra(int width) {
     const int n = _windowSize;
     if (!_spectrum) {
@@ -222,11 +231,11 @@ bool GasDetection::PrepareSpectra(int width) {
     // far denser than wide) each block's rows are transformed on their own.
     const long long ring = static_cast<long long>(n) * _gridWidth * n;
     if (!_rowSpectra && ring <= kMaxRowSpectra) {
-        _rowSpectra.Allocate(static_cast<int>(ring));
+        AllocateSpectra(_rowSpectra, static_cast<int>(ring));
     }
     _bandColumns.AllocateIfAbsent(n, width);
-    if (static_cast<long long>(n) * width <= std::numeric_limits<int>::max()) {
-        _columnSpectra.AllocateIfAbsent(n * width);
+    if (!_columnSpectra && static_cast<long long>(n) * width <= std::numeric_limits<int>::max()) {
+        AllocateSpectra(_columnSpectra, n * width);
     }
     _rowMaxima.AllocateIfAbsent(_gridWidth * _gridHeight);
     return _spectrum && _power && _blockSum && _offsets && _bandColumns && _columnSpectra &&
@@ -321,9 +330,6 @@ void GasDetection::TransformSegments(const float* first, std::ptrdiff_t stride, 
     const int n = _windowSize;
     const int bins = MeasuredBins(n);
     _spectrum->PsdFFT(first, stride, count, _window.Get(), power, n, n, bins);
-    for (int i = 0; i < count; ++i) {
-        std::fill(power + i * n + bins, power + i * n + StoredBins(n), 0.0f);
-    }
 }
 
 float GasDetection::LargestSum(const float* spectra, const int* offsets) {

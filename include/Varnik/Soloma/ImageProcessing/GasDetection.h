@@ -96,6 +96,7 @@ private:
     float UpdateLevel(double mean);
     // Sizes the kept spectra and sums of MaxFFT2 for the current block grid.
     bool PrepareSpectra(int width);
+    static void AllocateSpectra(detail::VectorBuffer<float>& spectra, int length);
     // The power spectra of count windowSize-pixel segments, stride floats apart, into power,
     // one windowSize-float spectrum after another.
     void TransformSegments(const float* first, std::ptrdiff_t stride, int count, float* power);
