@@ -5,6 +5,10 @@
 #include <cmath>
 #include <cstdint>
 
+#ifdef __SSE__
+#include <xmmintrin.h>
+#endif
+
 // RGB (byte 0 red) to and from packed 4:2:2 YUV (Y0 U Y1 V per pair of pixels), in float with
 // nearest-even rounding and saturation. An odd last column is left alone.
 //
@@ -34,7 +38,14 @@ constexpr float kGreenV = 0.581f;
 constexpr float kBlue = 2.032f;  // B = Y + 2.032 U'
 
 inline unsigned char ToByte(float v) {
+#ifdef __SSE__
+    // The conversion instruction rounds to nearest-even as nearbyint does (both follow the
+    // current rounding mode), without a library call; the values here lie well inside int.
+    const int rounded = _mm_cvtss_si32(_mm_set_ss(v));
+    return static_cast<unsigned char>(std::min(std::max(rounded, 0), 255));
+#else
     return static_cast<unsigned char>(std::min(std::max(std::nearbyint(v), 0.0f), 255.0f));
+#endif
 }
 
 inline float Luma(float r, float g, float b) {
