@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "RegionChecks.h"
@@ -10,9 +11,46 @@
 using PP = PixelPrimitives;
 using Image = TestImage<unsigned char>;
 
-// Random images of few values against a depth-first reference fill; a fill with the seed's own
-// value must change nothing and terminate. The fill gets the reported buffer size at an odd
-// address. A seed just outside the region is rejected first and must write nothing.
+namespace {
+
+// The pixels an 8-connected fill from (sx, sy) reaches, by a plain queue.
+std::vector<bool> ReferenceFill(const Image& img, int sx, int sy) {
+    const int w = img.Width(), h = img.Height();
+    const unsigned char old = img.At(sx, sy);
+    std::vector<bool> done(static_cast<std::size_t>(w) * h);
+    std::vector<std::pair<int, int>> queue{{sx, sy}};
+    done[sy * w + sx] = true;
+    for (std::size_t i = 0; i < queue.size(); ++i) {
+        for (int n = 0; n < 9; ++n) {
+            const int x = queue[i].first + n % 3 - 1, y = queue[i].second + n / 3 - 1;
+            if (x >= 0 && y >= 0 && x < w && y < h && !done[y * w + x] && img.At(x, y) == old) {
+                done[y * w + x] = true;
+                queue.emplace_back(x, y);
+            }
+        }
+    }
+    return done;
+}
+
+// Fills from (sx, sy) with v through a buffer of the reported size at `offset` bytes into a
+// block, and checks the result against the reference fill.
+void ExpectFill(Image& img, int sx, int sy, unsigned char v, int offset = 0) {
+    const int w = img.Width(), h = img.Height();
+    const Image before = img;
+    const std::vector<bool> done = ReferenceFill(img, sx, sy);
+    int bytes = 0;
+    ASSERT_TRUE(PP::FloodFillGetSize(w, h, &bytes));
+    std::vector<unsigned char> buffer(bytes + offset);
+    unsigned char* b = buffer.data() + offset;
+    ASSERT_TRUE(PP::FloodFill_8Con_8u_C1IR(img.Data(), img.Pitch(), w, h, sx, sy, v, b));
+    ExpectRegion(img, [&](int x, int y) { return done[y * w + x] ? v : before.At(x, y); });
+}
+
+}  // namespace
+
+// Random images of few values; a fill with the seed's own value must change nothing and
+// terminate. The fill gets the reported buffer size at an odd address. A seed just outside the
+// region is rejected first and must write nothing.
 TEST(FloodFill, MatchesAReferenceFillOnRandomImages) {
     std::mt19937 rng(31);
     for (const RegionSize& size : TestRegionSizes()) {
@@ -20,35 +58,22 @@ TEST(FloodFill, MatchesAReferenceFillOnRandomImages) {
         for (int hi : {0, 1, 2, 3}) {  // values up to hi: 0 is one component; 3 refills the seed
             Image img(w, h);
             img.FillRandom(rng, 0, hi);
-            const Image before = img;
             const int sx = rng() % w, sy = rng() % h;
-            const unsigned char old = img.At(sx, sy), v = hi == 3 ? old : 200;  // v: the new value
-            std::vector<bool> done(w * h);
-            std::function<void(int, int)> fill = [&](int x, int y) {  // the pixel and 8 neighbours
-                if (x >= 0 && y >= 0 && x < w && y < h && !done[y * w + x] && img.At(x, y) == old) {
-                    done[y * w + x] = true;
-                    for (int n = 0; n < 9; ++n) {
-                        fill(x + n % 3 - 1, y + n / 3 - 1);
-                    }
-                }
-            };
-            fill(sx, sy);
-            int bytes = 0;
-            ASSERT_TRUE(PP::FloodFillGetSize(w, h, &bytes));
-            std::vector<unsigned char> buffer(bytes + 1);
-            unsigned char* b = buffer.data() + 1;
-            EXPECT_FALSE(PP::FloodFill_8Con_8u_C1IR(img.Data(), img.Pitch(), w, h, w, sy, v, b));
-            ASSERT_TRUE(PP::FloodFill_8Con_8u_C1IR(img.Data(), img.Pitch(), w, h, sx, sy, v, b));
-            ExpectRegion(img, [&](int x, int y) { return done[y * w + x] ? v : before.At(x, y); });
+            const unsigned char v = hi == 3 ? img.At(sx, sy) : 200;
+            std::vector<unsigned char> buffer(1 << 16);
+            EXPECT_FALSE(
+                PP::FloodFill_8Con_8u_C1IR(img.Data(), img.Pitch(), w, h, w, sy, v, buffer.data()));
+            EXPECT_TRUE(img.Untouched());
+            ExpectFill(img, sx, sy, v, 1);
         }
     }
 }
 
-// The fill by runs on wide images, against a queue-based reference: long runs that cross
-// vector boundaries and reach far to the left, random images of long runs, and the patterns
-// that keep most runs waiting at once (a checkerboard joins single pixels diagonally; a comb of
-// odd width hangs one-pixel teeth from a full row). The buffer is exactly the reported size,
-// so that the sanitizer build catches a stack that outgrows it.
+// The fill by runs on wide images: long runs that cross vector boundaries and reach far to the
+// left, random images of long runs, and the patterns that keep most runs waiting at once (a
+// checkerboard joins single pixels diagonally; a comb of odd width hangs one-pixel teeth from
+// a full row). The buffer is exactly the reported size, so that the sanitizer build catches a
+// stack that outgrows it.
 TEST(FloodFill, RunsOnWideImages) {
     std::mt19937 rng(77);
     using Pattern = std::function<int(int, int)>;
@@ -66,32 +91,8 @@ TEST(FloodFill, RunsOnWideImages) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Image img(c.w, c.h);
-        if (c.value) {
-            img.Fill(c.value);
-        } else {
-            std::bernoulli_distribution rare(0.08);
-            img.Fill([&](int, int) { return rare(rng) ? 1 : 0; });
-        }
-        const Image before = img;
-        const unsigned char old = img.At(c.sx, c.sy);
-        std::vector<bool> done(static_cast<std::size_t>(c.w) * c.h);
-        std::vector<std::pair<int, int>> queue{{c.sx, c.sy}};
-        done[c.sy * c.w + c.sx] = true;
-        for (std::size_t i = 0; i < queue.size(); ++i) {
-            for (int n = 0; n < 9; ++n) {
-                const int x = queue[i].first + n % 3 - 1, y = queue[i].second + n / 3 - 1;
-                if (x >= 0 && y >= 0 && x < c.w && y < c.h && !done[y * c.w + x] &&
-                    img.At(x, y) == old) {
-                    done[y * c.w + x] = true;
-                    queue.emplace_back(x, y);
-                }
-            }
-        }
-        int bytes = 0;
-        ASSERT_TRUE(PP::FloodFillGetSize(c.w, c.h, &bytes));
-        std::vector<unsigned char> buffer(bytes);
-        ASSERT_TRUE(PP::FloodFill_8Con_8u_C1IR(img.Data(), img.Pitch(), c.w, c.h, c.sx, c.sy, 9,
-                                               buffer.data()));
-        ExpectRegion(img, [&](int x, int y) { return done[y * c.w + x] ? 9 : before.At(x, y); });
+        std::bernoulli_distribution rare(0.08);
+        img.Fill(c.value ? c.value : [&](int, int) { return rare(rng) ? 1 : 0; });
+        ExpectFill(img, c.sx, c.sy, 9);
     }
 }
