@@ -134,10 +134,8 @@ TEST(GasDetection, BlockGridAndMapsOfTheReferenceSize) {
     EXPECT_EQ(Probe::GridHeight(detector), 29);
     const auto& xMap = Probe::XMap(detector);
     const auto& yMap = Probe::YMap(detector);
-    ASSERT_EQ(xMap.Width(), 608);
-    ASSERT_EQ(xMap.Height(), 448);
-    ASSERT_EQ(yMap.Width(), 608);
-    ASSERT_EQ(yMap.Height(), 448);
+    ASSERT_TRUE(xMap.Width() == 608 && xMap.Height() == 448);
+    ASSERT_TRUE(yMap.Width() == 608 && yMap.Height() == 448);
     for (int i : {0, 1, 300, 607}) {
         const float expected = static_cast<float>(i * static_cast<double>(39.0f / 608.0f));
         EXPECT_EQ(At(xMap.Get(), xMap.Pitch(), i, 0), expected);
@@ -200,24 +198,6 @@ TEST(GasDetection, SharedSegmentSpectraGiveTheBlockByBlockMeasures) {
                                             c.step, mode, Probe::Window(detector), gw, gh));
             }
         }
-    }
-}
-
-TEST(GasDetection, BothDirectionsTakeTheSmallerMeasure) {
-    const int width = 96, height = 80;
-    const std::vector<float> image = RandomImage(width, height, 5);
-    std::vector<float> grids[3];
-    for (int mode = 0; mode < 3; ++mode) {
-        GasDetection detector(mode, 32, 16, 8, 3.5f, 0.0f);
-        ASSERT_TRUE(Probe::Init(detector, width, height));
-        grids[mode].assign(
-            static_cast<std::size_t>(Probe::GridWidth(detector)) * Probe::GridHeight(detector),
-            0.0f);
-        Probe::MaxFFT2(detector, image.data(), width * 4, grids[mode].data(),
-                       Probe::GridWidth(detector) * 4, width, height);
-    }
-    for (std::size_t i = 0; i < grids[2].size(); ++i) {
-        EXPECT_EQ(grids[2][i], std::min(grids[0][i], grids[1][i]));
     }
 }
 
@@ -313,24 +293,9 @@ TEST(GasDetection, SettersKeepOrRebuildTheBlockGrid) {
     EXPECT_EQ(Probe::GridWidth(detector), (160 - 24) / 8 + 1);
 }
 
-// A stream of frames of one size allocates nothing once the first frame has been seen.
 // The aligned reference's edges are kept while the reference and its shift repeat.
 TEST(GasDetection, KeptReferenceChangesNoOverlay) {
     ExpectStreamMatchesFreshDetectors<GasDetection>();
-}
-
-TEST(GasDetection, SteadyStreamAllocatesNothing) {
-    const int width = 160, height = 128;
-    SyntheticPlume scene(width, height);
-    const Frame ref = scene.Frame(0, 0, 0, false);
-    const Bytes colour = ColourImage(width, height);
-    GasDetection detector;
-    Detect(detector, scene.Frame(1, 1, 0, true), ref, width, height, colour);
-    const long long before = PixelPrimitivesAllocationCount();
-    for (int t = 2; t < 5; ++t) {
-        Detect(detector, scene.Frame(t, t % 3, -1, true), ref, width, height, colour);
-    }
-    EXPECT_EQ(PixelPrimitivesAllocationCount(), before);
 }
 
 TEST(GasDetection, StabilisationSwitchesAndCopiesCarryState) {
@@ -405,6 +370,7 @@ TEST(GasDetection, UnprocessableInputRendersNoDetection) {
     EXPECT_GT(Probe::Level(detector), 0.0f);
 }
 
+// After the first frame, the stream of jittering frames allocates nothing.
 TEST(GasDetection, FindsAPlumeWithAndWithoutJitter) {
     const int width = 320, height = 256;
     SyntheticPlume scene(width, height);
@@ -412,7 +378,11 @@ TEST(GasDetection, FindsAPlumeWithAndWithoutJitter) {
     const Bytes colour = ColourImage(width, height);
     const Bytes untinted = ZeroDetection(colour, 0);
     GasDetection detector;
+    long long allocations = 0;
     for (int t = 1; t <= 4; ++t) {
+        if (t == 2) {
+            allocations = PixelPrimitivesAllocationCount();
+        }
         const int shift = t % 2 == 0 ? 0 : 3;
         SCOPED_TRACE(testing::Message() << "frame " << t << " shift " << shift);
         const TintQuality q = Quality(
@@ -423,6 +393,7 @@ TEST(GasDetection, FindsAPlumeWithAndWithoutJitter) {
         EXPECT_GT(q.recall, 0.6);
         EXPECT_LT(q.strayShare, 0.02);
     }
+    EXPECT_EQ(PixelPrimitivesAllocationCount(), allocations);
 }
 
 }  // namespace

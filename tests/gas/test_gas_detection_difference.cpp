@@ -123,7 +123,7 @@ TEST(GasDetectionDifference, FindsAPlumeWithAndWithoutJitter) {
     const Bytes colour = ColourImage(width, height);
     const Bytes untinted = ZeroDetection(colour, 0);
     GasDetectionDifference detector;
-    const long long before = PixelPrimitivesAllocationCount();
+    long long before = PixelPrimitivesAllocationCount();
     for (int t = 1; t <= 4; ++t) {
         const int shift = t % 2 == 0 ? 0 : -2;
         SCOPED_TRACE(testing::Message() << "frame " << t << " shift " << shift);
@@ -133,10 +133,12 @@ TEST(GasDetectionDifference, FindsAPlumeWithAndWithoutJitter) {
                                       scene, 8.0);
         EXPECT_GT(q.recall, 0.5);
         EXPECT_LT(q.strayShare, 0.02);
-        if (t == 1) {
+        if (t == 1) {  // the first frame allocates, the stream after it nothing
             EXPECT_GT(PixelPrimitivesAllocationCount(), before);
+            before = PixelPrimitivesAllocationCount();
         }
     }
+    EXPECT_EQ(PixelPrimitivesAllocationCount(), before);
     // Copies carry the stabiliser and the parameters.
     detector.SetSensitivityThreshold(15);
     GasDetectionDifference copy(detector);
@@ -151,20 +153,6 @@ TEST(GasDetectionDifference, FindsAPlumeWithAndWithoutJitter) {
 // The aligned reference's edges are kept while the reference and its shift repeat.
 TEST(GasDetectionDifference, KeptReferenceChangesNoOverlay) {
     ExpectStreamMatchesFreshDetectors<GasDetectionDifference>();
-}
-
-TEST(GasDetectionDifference, SteadyStreamAllocatesNothing) {
-    const int width = 128, height = 96;
-    SyntheticPlume scene(width, height);
-    const Frame ref = scene.Frame(0, 0, 0, false);
-    const Bytes colour = ColourImage(width, height);
-    GasDetectionDifference detector;
-    Detect(detector, scene.Frame(1, 1, 0, true), ref, width, height, colour);
-    const long long before = PixelPrimitivesAllocationCount();
-    for (int t = 2; t < 5; ++t) {
-        Detect(detector, scene.Frame(t, 0, t % 2, true), ref, width, height, colour);
-    }
-    EXPECT_EQ(PixelPrimitivesAllocationCount(), before);
 }
 
 }  // namespace

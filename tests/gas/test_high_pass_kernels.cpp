@@ -7,27 +7,13 @@
 #include <random>
 #include <vector>
 
-#include "TestImage.h"
+#include "PrimitiveHighPass.h"
 #include "gas/HighPassKernels.h"
 
 namespace Varnik::Soloma::ImageProcessing {
 namespace {
 
 using Image = TestImage<float>;
-
-// |5x5 low-pass - image| of the whole frame through the primitives.
-Image PrimitiveHighPass(const Image& image) {
-    const int w = image.Width(), h = image.Height();
-    Image edges(w, h);
-    int size = 0;
-    PixelPrimitives::FilterLowpassGetBufferSize5x5_32f_C1R(w, h, &size);
-    std::vector<unsigned char> buffer(size);
-    PixelPrimitives::FilterLowpassBorderConst5x5_32f_C1R(image.Data(), image.Pitch(), edges.Data(),
-                                                         edges.Pitch(), w, h, 0.0f, buffer.data());
-    PixelPrimitives::Sub_32f_C1I(image.Data(), image.Pitch(), edges.Data(), edges.Pitch(), w, h);
-    PixelPrimitives::Abs_32f_C1I(edges.Data(), edges.Pitch(), w, h);
-    return edges;
-}
 
 // A row's sum as the stabiliser adds it: lane x % 16 in column order, lanes folded in halves.
 double LaneSum(const float* row, int width) {

@@ -12,6 +12,7 @@
 #include <random>
 #include <vector>
 
+#include "PrimitiveHighPass.h"
 #include "RegionChecks.h"
 #include "TestImage.h"
 
@@ -127,17 +128,13 @@ TEST(ImageStabilization, RecoversWholePixelShiftsAndAlignsBothPixelTypes) {
         CheckPair<unsigned short>(scene, 160, 120, shift, -1);
         CheckPair<float>(scene, 160, 120, shift, +1);
     }
-}
-
-TEST(ImageStabilization, ShiftsBeyondTheRangeAreReportedWithinIt) {
-    const Scene scene(200, 150, 5);
-    const auto ref = scene.Crop<float>(200, 150, 0, 0);
-    auto src = scene.Crop<float>(200, 150, 27, -33);
-    ImageStabilization stabilization;
+    // Shifts beyond the search range are reported within it.
+    const Scene far(200, 150, 5);
+    const auto ref = far.Crop<float>(200, 150, 0, 0);
+    auto src = far.Crop<float>(200, 150, 27, -33);
     int dx = 0, dy = 0;
-    stabilization.Run(ref.Data(), ref.Pitch(), src.Data(), src.Pitch(), 200, 150, dx, dy);
-    EXPECT_LE(std::abs(dx), 20);
-    EXPECT_LE(std::abs(dy), 20);
+    ImageStabilization().Run(ref.Data(), ref.Pitch(), src.Data(), src.Pitch(), 200, 150, dx, dy);
+    EXPECT_TRUE(std::abs(dx) <= 20 && std::abs(dy) <= 20);
 }
 
 // Frames that give no edge to compare stay where they are: featureless pairs have equal
@@ -269,17 +266,8 @@ struct Projections {
 
 Projections ReferenceProjections(const TestImage<float>& image) {
     const int w = image.Width(), h = image.Height();
-    TestImage<float> edges(w, h);
-    int size = 0;
-    PixelPrimitives::FilterLowpassGetBufferSize5x5_32f_C1R(w, h, &size);
-    std::vector<unsigned char> buffer(size);
-    PixelPrimitives::FilterLowpassBorderConst5x5_32f_C1R(image.Data(), image.Pitch(), edges.Data(),
-                                                         edges.Pitch(), w, h, 0.0f, buffer.data());
-    double mean = 0.0;
-    PixelPrimitives::Sub_32f_C1I(image.Data(), image.Pitch(), edges.Data(), edges.Pitch(), w, h);
-    PixelPrimitives::Abs_32f_C1I(edges.Data(), edges.Pitch(), w, h);
-    PixelPrimitives::Mean_32f_C1R(edges.Data(), edges.Pitch(), w, h, &mean, true);
-    const float t = static_cast<float>(mean) * 0.6f;
+    TestImage<float> edges = PrimitiveHighPass(image);
+    const float t = EdgeThreshold(edges);
     PixelPrimitives::Threshold_LTValGTVal_32f_C1IR(edges.Data(), edges.Pitch(), w, h, t, 0.0f, t,
                                                    1.0f);
     Projections p{std::vector<float>(w), std::vector<float>(h)};
@@ -495,17 +483,8 @@ namespace {
 // steps.
 std::vector<std::pair<int, int>> PixelsAtThreshold(const TestImage<float>& image) {
     const int w = image.Width(), h = image.Height();
-    TestImage<float> edges(w, h);
-    int size = 0;
-    PixelPrimitives::FilterLowpassGetBufferSize5x5_32f_C1R(w, h, &size);
-    std::vector<unsigned char> buffer(size);
-    PixelPrimitives::FilterLowpassBorderConst5x5_32f_C1R(image.Data(), image.Pitch(), edges.Data(),
-                                                         edges.Pitch(), w, h, 0.0f, buffer.data());
-    PixelPrimitives::Sub_32f_C1I(image.Data(), image.Pitch(), edges.Data(), edges.Pitch(), w, h);
-    PixelPrimitives::Abs_32f_C1I(edges.Data(), edges.Pitch(), w, h);
-    double mean = 0.0;
-    PixelPrimitives::Mean_32f_C1R(edges.Data(), edges.Pitch(), w, h, &mean, true);
-    const float t = static_cast<float>(mean) * 0.6f;
+    const TestImage<float> edges = PrimitiveHighPass(image);
+    const float t = EdgeThreshold(edges);
     std::vector<std::pair<int, int>> pixels;
     for (int y = 0; y < h && t > 0.0f; ++y) {
         for (int x = 0; x < w; ++x) {
