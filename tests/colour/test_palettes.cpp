@@ -149,8 +149,8 @@ TEST(Palettes, ApplyMapsTheRangeOntoTheTable) {
     }
 }
 
-// An empty or reversed range is a threshold at low; bad arguments write nothing.
-TEST(Palettes, ApplyDegenerateRangesAndArguments) {
+// An empty or reversed range is a threshold at low.
+TEST(Palettes, ApplyDegenerateRanges) {
     const RGBQUAD* iron = Palettes::Table(Palettes::Iron);
     const unsigned short values[] = {0, 499, 500, 501, 65535};
     for (int high : {500, 400, -7}) {
@@ -161,12 +161,6 @@ TEST(Palettes, ApplyDegenerateRangesAndArguments) {
             EXPECT_EQ(std::memcmp(out + 4 * x, &expected, 4), 0) << values[x] << " " << high;
         }
     }
-    TestImage<unsigned char> dst(4 * 5, 2);
-    Palettes::Apply(nullptr, 10, Palettes::Grey, 0, 10, dst.Data(), dst.Pitch(), 5, 2);
-    Palettes::Apply(values, 10, Palettes::Grey, 0, 10, nullptr, dst.Pitch(), 5, 1);
-    Palettes::Apply(values, 10, Palettes::Grey, 0, 10, dst.Data(), dst.Pitch(), 0, 1);
-    Palettes::Apply(values, 10, Palettes::Grey, 0, 10, dst.Data(), dst.Pitch(), 5, -1);
-    EXPECT_TRUE(dst.Untouched());
 }
 
 TEST(Palettes, DisplayRangeCutsThePercentileAtEachEnd) {
