@@ -74,16 +74,12 @@ TEST(HistogramEqualization, MatchesReferenceOnRandomFrames) {
     }
 }
 
-// An empty region leaves the images alone; one object goes through frames of other sizes and
-// ranges without any trace of the earlier ones and, after the first frame, without allocating;
-// copies own their tables.
-TEST(HistogramEqualization, EmptyRegionSteadyStateAndCopies) {
+// One object goes through frames of other sizes and ranges without any trace of the earlier ones
+// and, after the first frame, without allocating; copies own their tables.
+TEST(HistogramEqualization, SteadyStateAndCopies) {
     Frame first = RandomFrame(70, 12, 2000, 2600, 1), src = RandomFrame(40, 20, 500, 5000, 5);
     Frame dst(40, 20);
     auto original = std::make_unique<HistogramEqualization>();
-    original->Create(first.Data(), first.Pitch(), 0, 8);
-    original->Create(first.Data(), first.Pitch(), dst.Data(), dst.Pitch(), 8, -1);
-    EXPECT_TRUE(first.Untouched() && dst.Untouched());
     long long start = PixelPrimitivesAllocationCount();
     original->Create(first.Data(), first.Pitch(), 70, 12);
     EXPECT_EQ(PixelPrimitivesAllocationCount() - start, 4);  // the four tables
