@@ -174,8 +174,9 @@ TEST(MagicWand, SeedOutsideOrEmptyRegionLeavesTheMaskAlone) {
 }
 
 // Buffers are made once per size: more calls at that size allocate nothing, another size
-// reallocates and gives what a fresh object gives.
-TEST(MagicWand, KeepsItsBuffersForTheFrameSize) {
+// reallocates and gives what a fresh object gives. Copies share no buffer: each works after the
+// other is gone, and gives the same result.
+TEST(MagicWand, KeepsItsBuffersForTheFrameSizeAndCopiesWorkOnTheirOwn) {
     const Frame small = RandomFrame(40, 30, 990, 1010, 3);
     const Frame large = RandomFrame(64, 48, 980, 1020, 4);
     MagicWand wand;
@@ -201,23 +202,16 @@ TEST(MagicWand, KeepsItsBuffersForTheFrameSize) {
     count = PixelPrimitivesAllocationCount();
     Add(wand, large, resized, 12.0f, 10, 40);
     EXPECT_GT(PixelPrimitivesAllocationCount(), count);
-}
 
-// Copies share no buffer: each works after the other is gone, and gives the same result.
-TEST(MagicWand, CopiesWorkOnTheirOwn) {
-    const Frame frame = RandomFrame(50, 40, 990, 1010, 7);
-    const std::vector<int> expected = Pixels(Region(frame, 7.0f, 25, 20));
-    auto wand = std::make_unique<MagicWand>();
-    Mask mask(50, 40);
-    Add(*wand, frame, mask, 3.0f, 1, 1);
-    MagicWand copy(*wand);
-    MagicWand assigned;
-    assigned = *wand;
+    const std::vector<int> expected = Pixels(Region(small, 7.0f, 25, 20));
+    auto original = std::make_unique<MagicWand>(wand);
+    MagicWand copy(*original), assigned;
+    assigned = *original;
     assigned = assigned;
-    wand.reset();
+    original.reset();
     for (MagicWand* w : {&copy, &assigned}) {
         mask.Fill([](int, int) { return 0; });
-        Add(*w, frame, mask, 7.0f, 25, 20);
+        Add(*w, small, mask, 7.0f, 25, 20);
         EXPECT_EQ(Pixels(mask), expected);
     }
 }
