@@ -1,6 +1,8 @@
 #!/bin/sh
 # Builds the benchmarks in Release, runs them single-threaded and then with the default thread
-# count, and prints the two ratio tables (the raw results are in the build folder).
+# count, and prints the two ratio tables (the raw results are in the build folder). The
+# repetitions of all cases run in random order, so that a case and its peer see the same
+# spells of a busy or throttled machine.
 # Usage: bench/run.sh [build-dir] [extra benchmark arguments, e.g. --benchmark_filter=DDE]
 set -eu
 
@@ -21,7 +23,7 @@ for threads in single default; do
     extra=""
     if [ "$threads" = default ]; then extra="--soloma_threads=default"; fi
     "$build/bench/soloma_bench" $extra \
-        --benchmark_repetitions=5 \
+        --benchmark_repetitions=5 --benchmark_enable_random_interleaving=true \
         --benchmark_min_time=0.2 \
         --benchmark_out="$build/bench_$threads.json" --benchmark_out_format=json "$@" \
         >"$build/bench_$threads.log" 2>&1
