@@ -461,13 +461,10 @@ void GasDetection::Run(const unsigned short* src, int srcStep, const unsigned sh
     PixelPrimitives::Convert_16u32f_C1(src, srcStep, a, aStep, width, height);
     // The reference moves to line up with the current frame; a stabiliser short of memory
     // leaves the call without output.
-    if (!_referenceEdges) {
-        _referenceEdges.Reset(new (std::nothrow) ReferenceEdges);
-    }
     int dx = 0;
     int dy = 0;
     if (!ReferenceEdges::AlignReference(ref, refStep, a, aStep, b, bStep, width, height,
-                                        _stabilizer.Get(), _referenceEdges.Get(), &dx, &dy)) {
+                                        _stabilizer.Get(), _referenceEdges, &dx, &dy)) {
         return;
     }
 

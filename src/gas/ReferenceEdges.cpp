@@ -4,6 +4,8 @@
 
 #include <PixelPrimitives/PixelPrimitives.h>
 
+#include <new>
+
 namespace Varnik {
 namespace Soloma {
 namespace ImageProcessing {
@@ -73,7 +75,12 @@ void ReferenceEdges::Release() {
 bool ReferenceEdges::AlignReference(const unsigned short* reference, int referenceStep,
                                     const float* a, int aStep, float* b, int bStep, int width,
                                     int height, ImageStabilization* stabilizer,
-                                    ReferenceEdges* kept, int* dx, int* dy) {
+                                    detail::OwnedObject<ReferenceEdges, true>& owner, int* dx,
+                                    int* dy) {
+    if (!owner) {
+        owner.Reset(new (std::nothrow) ReferenceEdges);
+    }
+    ReferenceEdges* kept = owner.Get();
     *dx = 0;
     *dy = 0;
     int heldDx = 0;
