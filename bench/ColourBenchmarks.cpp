@@ -242,6 +242,14 @@ void RegisterColourBenchmarks(const BenchInput& input) {
     AddCase(input, "memcpy_6B_per_px", MemcpyFloor<6>);
     AddCase(input, "memcpy_8B_per_px", MemcpyFloor<8>);
     AddCase(input, "memcpy_16B_per_px", MemcpyFloor<16>);
+    // A copy of all the bytes an operation reads and writes: the other reading of the floor,
+    // shown beside it without a target.
+    AddCase(input, "memcpy_5B_per_px", MemcpyFloor<5>);
+    AddCase(input, "memcpy_7B_per_px", MemcpyFloor<7>);
+    AddCase(input, "memcpy_9B_per_px", MemcpyFloor<9>);
+    AddCase(input, "memcpy_10B_per_px", MemcpyFloor<10>);
+    AddCase(input, "memcpy_12B_per_px", MemcpyFloor<12>);
+    AddCase(input, "memcpy_20B_per_px", MemcpyFloor<20>);
     AddNote("memcpy_6B_per_px",
             "memcpy_<n>B_per_px copies n bytes per pixel of the 640x512 frame: n is the larger of "
             "the bytes an operation reads and writes per pixel (images only, palettes not "
@@ -264,29 +272,36 @@ void RegisterColourBenchmarks(const BenchInput& input) {
     const struct {
         const char* label;
         const char* name;
-        const char* floor;
+        const char* floor;     // the larger of the bytes read and written
+        const char* allBytes;  // the bytes read and written together
     } ratios[] = {
         {"Fusion::ColorIRImage (reads 2+4, writes 4 B/px)", "Fusion_ColorIRImage",
-         "memcpy_6B_per_px"},
+         "memcpy_6B_per_px", "memcpy_10B_per_px"},
         {"Fusion::CombineIRAndDC (reads 4+12, writes 4 B/px)", "Fusion_CombineIRAndDC",
-         "memcpy_16B_per_px"},
+         "memcpy_16B_per_px", "memcpy_20B_per_px"},
         {"Blending::ColorIRImage (reads 2+4, writes 4 B/px)", "Blending_ColorIRImage",
-         "memcpy_6B_per_px"},
+         "memcpy_6B_per_px", "memcpy_10B_per_px"},
         {"AlphaComposition 8u C3 (reads 3+3, writes 3 B/px)", "AlphaComposition_8u_C3",
-         "memcpy_6B_per_px"},
+         "memcpy_6B_per_px", "memcpy_9B_per_px"},
         {"AlphaComposition 8u C4 (reads 4+4, writes 4 B/px)", "AlphaComposition_8u_C4",
-         "memcpy_8B_per_px"},
+         "memcpy_8B_per_px", "memcpy_12B_per_px"},
         {"AlphaComposition 16u (reads 2+2, writes 2 B/px)", "AlphaComposition_16u",
-         "memcpy_4B_per_px"},
-        {"RGBToRGBA (reads 3, writes 4 B/px)", "ColorTransformation_RGBToRGBA", "memcpy_4B_per_px"},
-        {"RGBAToRGB (reads 4, writes 3 B/px)", "ColorTransformation_RGBAToRGB", "memcpy_4B_per_px"},
+         "memcpy_4B_per_px", "memcpy_6B_per_px"},
+        {"RGBToRGBA (reads 3, writes 4 B/px)", "ColorTransformation_RGBToRGBA", "memcpy_4B_per_px",
+         "memcpy_7B_per_px"},
+        {"RGBAToRGB (reads 4, writes 3 B/px)", "ColorTransformation_RGBAToRGB", "memcpy_4B_per_px",
+         "memcpy_7B_per_px"},
         {"RGBToYUV422 (reads 3, writes 2 B/px)", "ColorTransformation_RGBToYUV422",
-         "memcpy_3B_per_px"},
+         "memcpy_3B_per_px", "memcpy_5B_per_px"},
         {"YUV422ToRGB (reads 2, writes 3 B/px)", "ColorTransformation_YUV422ToRGB",
-         "memcpy_3B_per_px"},
+         "memcpy_3B_per_px", "memcpy_5B_per_px"},
     };
     for (const auto& ratio : ratios) {
         AddRatio(std::string(ratio.label) + " / memcpy", ratio.name, {ratio.floor}, target);
+    }
+    for (const auto& ratio : ratios) {
+        AddRatio(std::string(ratio.label) + " / memcpy of read + written bytes", ratio.name,
+                 {ratio.allBytes}, -1.0);
     }
 #ifdef SOLOMA_BENCH_OPENCV
     AddCase(input, "cv_RGBToYUV422", CvRgbToYuv422);
