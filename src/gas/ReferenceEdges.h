@@ -38,13 +38,13 @@ public:
 
     // B := the 16-bit reference as floats, moved by the stabiliser (when there is one) to line
     // up with A; (*dx, *dy) is the shift applied. When B still holds this reference moved by
-    // the shift the stabiliser finds, it is left as it is. `kept` is made on first use; short
-    // of memory it stays empty and nothing is kept. False when the stabiliser was short of
-    // memory.
+    // the shift the stabiliser finds, it is left as it is. `owner` makes its keeper on first
+    // use; short of memory it stays empty and nothing is kept. False when the stabiliser was
+    // short of memory.
     static bool AlignReference(const unsigned short* reference, int referenceStep, const float* a,
                                int aStep, float* b, int bStep, int width, int height,
                                ImageStabilization* stabilizer,
-                               detail::OwnedObject<ReferenceEdges, true>& kept, int* dx, int* dy);
+                               detail::OwnedObject<ReferenceEdges, true>& owner, int* dx, int* dy);
 
 private:
     detail::FrameCache _reference;      // recognises the kept reference
