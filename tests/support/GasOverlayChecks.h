@@ -82,3 +82,15 @@ inline TintQuality Quality(const std::vector<bool>& tinted, const SyntheticPlume
     q.strayShare = count ? static_cast<double>(strays) / count : 0.0;
     return q;
 }
+
+// The overlay a detector renders of packed 16-bit frames over a copy of the colour image (the
+// detector may write into the colour image).
+template <typename Detector>
+std::vector<unsigned char> Overlay(Detector& detector, const std::vector<std::uint16_t>& src,
+                                   const std::vector<std::uint16_t>& ref, int width, int height,
+                                   std::vector<unsigned char> colour) {
+    std::vector<unsigned char> out(colour.size(), 0);
+    detector.Run(src.data(), width * 2, ref.data(), width * 2, colour.data(), width * 4, out.data(),
+                 width * 4, width, height);
+    return out;
+}
