@@ -14,13 +14,9 @@
 #include <Varnik/Soloma/ImageProcessing/Palettes.h>
 #include <Varnik/Soloma/ImageProcessing/RadiometricStatistics.h>
 #include <gtest/gtest.h>
-#include <omp.h>
 
-#include <functional>
 #include <numeric>
 #include <random>
-#include <string>
-#include <utility>
 #include <vector>
 
 #include "Concurrency.h"
@@ -62,8 +58,6 @@ struct Inputs {
         }
     }
 };
-
-using Operation = std::function<Bytes(const Inputs&)>;
 
 Bytes PaletteColouring(const Inputs& in) {
     int low = 0, high = 0;
@@ -204,59 +198,21 @@ Bytes RadiometricMeasures(const Inputs& in) {
     return bytes;
 }
 
-using NamedOperation = std::pair<std::string, Operation>;
-
-std::vector<NamedOperation> Operations() {
-    return {
-        {"palette colouring", PaletteColouring},
-        {"colour conversions", ColourConversions},
-        {"mask morphology and logic", MaskMorphologyAndLogic},
-        {"geometric transforms", GeometricTransformations},
-        {"blending and composition", BlendingAndComposition},
-        {"fusion", FusionOfImages},
-        {"intensity tables", IntensityTables},
-        {"radiometric measures", RadiometricMeasures},
-    };
-}
-
 }  // namespace
 
-TEST(ConcurrentOperations, EachThreadGetsTheSingleThreadedResult) {
+// The operations keep nothing between calls: the thread index plays no part.
+TEST(ConcurrentOperations, ResultsDoNotDependOnThreads) {
     const Inputs inputs;
-    const std::vector<NamedOperation> operations = Operations();
-    // Every thread runs every operation, each thread starting at a different one, so that
-    // different operations overlap as well as the same one.
-    const int count = static_cast<int>(operations.size());
-    std::vector<std::vector<Bytes>> results(kThreads, std::vector<Bytes>(operations.size()));
-    RunConcurrently(kThreads, [&](int thread) {
-        for (int repeat = 0; repeat < kRepeats; ++repeat) {
-            for (int i = 0; i < count; ++i) {
-                const int op = (thread + i) % count;
-                results[thread][op] = operations[op].second(inputs);
-            }
-        }
-    });
-    for (int op = 0; op < count; ++op) {
-        const Bytes reference = operations[op].second(inputs);
-        for (int thread = 0; thread < kThreads; ++thread) {
-            EXPECT_EQ(results[thread][op], reference)
-                << operations[op].first << " on thread " << thread;
-        }
-    }
-}
-
-// The library's own parallel regions split rows among the team: the results do not depend on
-// its size.
-TEST(ConcurrentOperations, ResultsDoNotDependOnTheTeamSize) {
-    const Inputs inputs;
-    const int defaultThreads = omp_get_max_threads();
-    for (const auto& [name, operation] : Operations()) {
-        omp_set_num_threads(1);
-        const Bytes serial = operation(inputs);
-        for (int team = 2; team <= 4; ++team) {
-            omp_set_num_threads(team);
-            EXPECT_EQ(operation(inputs), serial) << name << " on " << team << " threads";
-        }
-    }
-    omp_set_num_threads(defaultThreads);
+    auto on = [&inputs](Bytes (*operation)(const Inputs&)) {
+        return [&inputs, operation](int) { return operation(inputs); };
+    };
+    ExpectIndependentOfThreads({{"palette colouring", on(PaletteColouring)},
+                                {"colour conversions", on(ColourConversions)},
+                                {"mask morphology and logic", on(MaskMorphologyAndLogic)},
+                                {"geometric transforms", on(GeometricTransformations)},
+                                {"blending and composition", on(BlendingAndComposition)},
+                                {"fusion", on(FusionOfImages)},
+                                {"intensity tables", on(IntensityTables)},
+                                {"radiometric measures", on(RadiometricMeasures)}},
+                               kThreads, kRepeats);
 }
