@@ -171,18 +171,7 @@ TEST(GasDetection, SharedSegmentSpectraGiveTheBlockByBlockMeasures) {
 }
 
 TEST(GasDetection, IdenticalFramesRenderNoDetection) {
-    const int width = 160, height = 120;
-    SyntheticPlume scene(width, height);
-    const Frame frame = scene.Frame(0, 0, 0, true);
-    const Bytes colour = ColourImage(width, height);
-    for (int method : {0, 1, 2, -1}) {
-        GasDetection detector;
-        detector.SetUseImageStabilisation(false);
-        detector.SetColorizationMethod(method);
-        EXPECT_EQ(Overlay(detector, frame, frame, width, height, colour),
-                  ZeroDetection(colour, method))
-            << "method " << method;
-    }
+    ExpectEqualFramesShowNothing<GasDetection>(160, 120);
 }
 
 // Frames whose overlay is made in the colour image itself give the same overlay.

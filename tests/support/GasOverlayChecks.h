@@ -94,3 +94,20 @@ std::vector<unsigned char> Overlay(Detector& detector, const std::vector<std::ui
                  width * 4, width, height);
     return out;
 }
+
+// Equal frames show no detection, by every colorisation method (those other than 0 and 1 tint
+// as 2 does).
+template <typename Detector>
+void ExpectEqualFramesShowNothing(int width, int height) {
+    const SyntheticPlume scene(width, height);
+    const std::vector<std::uint16_t> frame = scene.Frame(0, 0, 0, true);
+    const std::vector<unsigned char> colour = ColourImage(width, height);
+    for (int method : {0, 1, 2, -1, 9}) {
+        Detector detector;
+        detector.SetUseImageStabilisation(false);
+        detector.SetColorizationMethod(method);
+        EXPECT_EQ(Overlay(detector, frame, frame, width, height, colour),
+                  ZeroDetection(colour, method))
+            << "method " << method;
+    }
+}
