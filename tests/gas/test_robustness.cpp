@@ -62,14 +62,13 @@ TEST(GasRobustness, BadArgumentsReadAndWriteNothing) {
     checkStabilizer(float{}, "Stabilization 32f");
 }
 
-// A textured scene and the same scene moved, so that the stabiliser has edges to follow.
-TestImage<u16> Scene(int width, int height, int shift) {
-    TestImage<u16> frame(width, height);
-    frame.Fill([&](int x, int y) {
-        const int u = x + shift, v = y - shift;
-        return 3000 + ((u / 7 + v / 5) % 3) * 900 + (u * v) % 37;
-    });
-    return frame;
+// Frame 1 of a plume scene, moved by (2, 1), and the clear reference, as images.
+void PlumePair(TestImage<u16>& src, TestImage<u16>& ref) {
+    const SyntheticPlume scene(src.Width(), src.Height());
+    const std::vector<std::uint16_t> plume = scene.Frame(1, 2, 1, true);
+    const std::vector<std::uint16_t> clear = scene.Frame(0, 0, 0, false);
+    src.Fill([&](int x, int y) { return plume[static_cast<std::size_t>(y) * src.Width() + x]; });
+    ref.Fill([&](int x, int y) { return clear[static_cast<std::size_t>(y) * src.Width() + x]; });
 }
 
 // Each allocation of a Run fails in turn (the stabiliser's included): the output keeps its
@@ -78,12 +77,8 @@ TestImage<u16> Scene(int width, int height, int shift) {
 template <typename Detector>
 void CheckDetector(const char* name) {
     const int w = 160, h = 128;
-    const SyntheticPlume scene(w, h);
-    const std::vector<std::uint16_t> plume = scene.Frame(1, 2, 1, true);
-    const std::vector<std::uint16_t> clear = scene.Frame(0, 0, 0, false);
     TestImage<u16> src(w, h), ref(w, h);
-    src.Fill([&](int x, int y) { return plume[static_cast<std::size_t>(y) * w + x]; });
-    ref.Fill([&](int x, int y) { return clear[static_cast<std::size_t>(y) * w + x]; });
+    PlumePair(src, ref);
     Bytes colour(4 * w, h), want(4 * w, h);
     colour.Fill([](int x, int y) { return (x * 3 + y) % 256; });
     auto run = [&](Detector& d, Bytes& out) {
@@ -123,9 +118,9 @@ TEST(GasRobustness, FailedAllocationsWriteNothingAndLeaveDetectorsUsable) {
 }
 
 TEST(GasRobustness, StabilizerSurvivesFailedAllocations) {
-    const int w = 100, h = 90;
-    const TestImage<u16> src = Scene(w, h, 4), ref = Scene(w, h, 0);
-    TestImage<u16> want(w, h), out(w, h);
+    const int w = 160, h = 128;
+    TestImage<u16> src(w, h), ref(w, h), want(w, h), out(w, h);
+    PlumePair(src, ref);
     ImageStabilization fresh;
     fresh.Run(ref.Data(), ref.Pitch(), src.Data(), src.Pitch(), want.Data(), want.Pitch(), w, h);
     ASSERT_NE(fresh.GetDx(), 0);
