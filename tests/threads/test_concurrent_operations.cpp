@@ -59,7 +59,7 @@ struct Inputs {
     }
 };
 
-Bytes PaletteColouring(const Inputs& in) {
+Bytes PalettesAndColourConversions(const Inputs& in) {
     int low = 0, high = 0;
     Palettes::DisplayRange(in.frame.Data(), in.frame.Pitch(), kWidth, kHeight, &low, &high);
     TestImage<u8> out(4 * kWidth, kHeight);
@@ -68,10 +68,6 @@ Bytes PaletteColouring(const Inputs& in) {
     Bytes bytes = RegionBytes(out);
     AppendBytes(bytes, low);
     AppendBytes(bytes, high);
-    return bytes;
-}
-
-Bytes ColourConversions(const Inputs& in) {
     TestImage<u8> yuv(2 * kWidth, kHeight), rgb(3 * kWidth, kHeight), back(4 * kWidth, kHeight);
     ColorTransformation::RGBAToYUV422(in.rgba.Data(), in.rgba.Pitch(), yuv.Data(), yuv.Pitch(),
                                       kWidth, kHeight);
@@ -79,12 +75,12 @@ Bytes ColourConversions(const Inputs& in) {
                                      kHeight);
     ColorTransformation::RGBToRGBA(rgb.Data(), rgb.Pitch(), back.Data(), back.Pitch(), kWidth,
                                    kHeight);
-    Bytes bytes = RegionBytes(yuv);
+    AppendBytes(bytes, yuv);
     AppendBytes(bytes, back);
     return bytes;
 }
 
-Bytes MaskMorphologyAndLogic(const Inputs& in) {
+Bytes MasksAndGeometry(const Inputs& in) {
     TestImage<u8> closed(kWidth, kHeight), combined(kWidth, kHeight);
     MorphologicalOperations::Dilate3x3(in.mask.Data(), in.mask.Pitch(), closed.Data(),
                                        closed.Pitch(), kWidth, kHeight);
@@ -98,10 +94,6 @@ Bytes MaskMorphologyAndLogic(const Inputs& in) {
     LogicalOperations::Not(combined.Data(), combined.Pitch(), kWidth, kHeight);
     Bytes bytes = RegionBytes(closed);
     AppendBytes(bytes, combined);
-    return bytes;
-}
-
-Bytes GeometricTransformations(const Inputs& in) {
     const int bigWidth = kWidth * 3 / 2, bigHeight = kHeight * 3 / 2;
     TestImage<u16> resized(bigWidth, bigHeight);
     TestImage<u8> rotated(4 * kWidth, kHeight);
@@ -110,12 +102,12 @@ Bytes GeometricTransformations(const Inputs& in) {
                                        2, -1, true);
     GeometricTransforms::RotateCenter_8u_C4(in.rgba.Data(), in.rgba.Pitch(), rotated.Data(),
                                             rotated.Pitch(), kWidth, kHeight, 17.5f);
-    Bytes bytes = RegionBytes(resized);
+    AppendBytes(bytes, resized);
     AppendBytes(bytes, rotated);
     return bytes;
 }
 
-Bytes BlendingAndComposition(const Inputs& in) {
+Bytes BlendingCompositionAndFusion(const Inputs& in) {
     TestImage<u8> blended = in.rgba, composed = in.rgba;
     Blending::ColorIRImage(Palettes::Table(Palettes::Rainbow),
                            reinterpret_cast<const u8*>(in.frame.Data()), in.frame.Pitch(),
@@ -124,35 +116,14 @@ Bytes BlendingAndComposition(const Inputs& in) {
                                        composed.Pitch(), kWidth, kHeight);
     Bytes bytes = RegionBytes(blended);
     AppendBytes(bytes, composed);
-    return bytes;
-}
-
-Bytes FusionOfImages(const Inputs& in) {
     TestImage<int> coloured(kWidth, kHeight);
     TestImage<u8> fused(4 * kWidth, kHeight);
     Fusion::ColorIRImage(in.frame.Data(), in.frame.Pitch(), coloured.Data(), coloured.Pitch(),
                          in.intPalette.data(), 4000, 12000, kWidth, kHeight);
     Fusion::CombineIRAndDC(in.rgba.Data(), in.rgba.Pitch(), in.luma.Data(), in.luma.Pitch(),
                            fused.Data(), fused.Pitch(), kWidth, kHeight, 3, 2);
-    Bytes bytes = RegionBytes(coloured);
+    AppendBytes(bytes, coloured);
     AppendBytes(bytes, fused);
-    return bytes;
-}
-
-Bytes IntensityTables(const Inputs& in) {
-    TestImage<float> sum(kWidth, kHeight);
-    sum.Fill([](int x, int y) { return 0.5f * static_cast<float>(x - y); });
-    IntensityTransformation::AddFromLUT(in.frame.Data(), in.frame.Pitch(), sum.Data(), sum.Pitch(),
-                                        in.lut.data(), kWidth, kHeight);
-    IntensityTransformation::SubFromLUT(in.frame.Data(), in.frame.Pitch(), sum.Data(), sum.Pitch(),
-                                        in.lut.data(), 0.25f, kWidth, kHeight);
-    std::vector<int> source(300), table(1000);
-    std::iota(source.begin(), source.end(), 5000);
-    IntensityTransformation::CalculateLUT(source.data(), 300, table.data(), 1000, 100, 899);
-    Bytes bytes = RegionBytes(sum);
-    for (int value : table) {
-        AppendBytes(bytes, value);
-    }
     return bytes;
 }
 
@@ -169,8 +140,20 @@ void AppendStatistics(Bytes& bytes, const Statistics& s) {
     }
 }
 
-Bytes RadiometricMeasures(const Inputs& in) {
-    Bytes bytes;
+Bytes IntensityAndRadiometry(const Inputs& in) {
+    TestImage<float> sum(kWidth, kHeight);
+    sum.Fill([](int x, int y) { return 0.5f * static_cast<float>(x - y); });
+    IntensityTransformation::AddFromLUT(in.frame.Data(), in.frame.Pitch(), sum.Data(), sum.Pitch(),
+                                        in.lut.data(), kWidth, kHeight);
+    IntensityTransformation::SubFromLUT(in.frame.Data(), in.frame.Pitch(), sum.Data(), sum.Pitch(),
+                                        in.lut.data(), 0.25f, kWidth, kHeight);
+    std::vector<int> source(300), table(1000);
+    std::iota(source.begin(), source.end(), 5000);
+    IntensityTransformation::CalculateLUT(source.data(), 300, table.data(), 1000, 100, 899);
+    Bytes bytes = RegionBytes(sum);
+    for (int value : table) {
+        AppendBytes(bytes, value);
+    }
     Statistics counts{}, kelvin{};
     RadiometricStatistics::Calculate(in.frame.Pixel(3, 2), kWidth - 5, kHeight - 4,
                                      in.frame.Pitch(), 2, 3, nullptr, 0, 0, counts, true);
@@ -206,13 +189,10 @@ TEST(ConcurrentOperations, ResultsDoNotDependOnThreads) {
     auto on = [&inputs](Bytes (*operation)(const Inputs&)) {
         return [&inputs, operation](int) { return operation(inputs); };
     };
-    ExpectIndependentOfThreads({{"palette colouring", on(PaletteColouring)},
-                                {"colour conversions", on(ColourConversions)},
-                                {"mask morphology and logic", on(MaskMorphologyAndLogic)},
-                                {"geometric transforms", on(GeometricTransformations)},
-                                {"blending and composition", on(BlendingAndComposition)},
-                                {"fusion", on(FusionOfImages)},
-                                {"intensity tables", on(IntensityTables)},
-                                {"radiometric measures", on(RadiometricMeasures)}},
-                               kThreads, kRepeats);
+    ExpectIndependentOfThreads(
+        {{"palettes and colour conversions", on(PalettesAndColourConversions)},
+         {"masks and geometry", on(MasksAndGeometry)},
+         {"blending, composition and fusion", on(BlendingCompositionAndFusion)},
+         {"intensity and radiometry", on(IntensityAndRadiometry)}},
+        kThreads, kRepeats);
 }
