@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "HostileCalls.h"
@@ -32,55 +33,42 @@ TEST(GasRobustness, BadArgumentsReadAndWriteNothing) {
         "GasDetectionDifference", {2, 2, 4, 4},
         [&](const Args& a, int w, int h) { RunDetector(difference, a, w, h); });
 
+    // A small frame has no room for a shift: in place, it is written back as it was. The
+    // estimate-only forms leave the shifts given back and kept as they were.
     ImageStabilization s;
-    ExpectBadArgumentsIgnored("Stabilization 16u", {2, 2, 2}, [&](const Args& a, int w, int h) {
-        s.Run(a[0].As<u16>(), a[0].step, a[1].As<u16>(), a[1].step, a[2].As<u16>(), a[2].step, w,
-              h);
-    });
-    ExpectBadArgumentsIgnored("Stabilization 32f", {4, 4, 4}, [&](const Args& a, int w, int h) {
-        s.Run(a[0].As<float>(), a[0].step, a[1].As<float>(), a[1].step, a[2].As<float>(), a[2].step,
-              w, h);
-    });
-    ExpectBadArgumentsIgnored(
-        "Stabilization 16u in place", {2, 2},
-        [&](const Args& a, int w, int h) {
-            s.Run(a[0].As<u16>(), a[0].step, a[1].As<u16>(), a[1].step, w, h);
-        },
-        false);
-    ExpectBadArgumentsIgnored(
-        "Stabilization 32f in place", {4, 4},
-        [&](const Args& a, int w, int h) {
-            s.Run(a[0].As<float>(), a[0].step, a[1].As<float>(), a[1].step, w, h);
-        },
-        false);
-    // (A small frame has no room for a shift: in place, it is written back as it was.)
-    // The estimate-only forms: the shifts given back and kept stay as they were.
     int dx = 0, dy = 0;
     auto shiftsKept = [&] { return dx == 99 && dy == 99 && s.GetDx() == 0 && s.GetDy() == 0; };
-    ExpectBadArgumentsIgnored(
-        "Stabilization 16u estimate", {2, 2},
-        [&](const Args& a, int w, int h) {
-            dx = dy = 99;
-            s.Run(a[0].As<u16>(), a[0].step, a[1].As<u16>(), a[1].step, w, h, dx, dy);
-        },
-        false, shiftsKept);
-    ExpectBadArgumentsIgnored(
-        "Stabilization 32f estimate", {4, 4},
-        [&](const Args& a, int w, int h) {
-            dx = dy = 99;
-            s.Run(a[0].As<float>(), a[0].step, a[1].As<float>(), a[1].step, w, h, dx, dy);
-        },
-        false, shiftsKept);
+    auto checkStabilizer = [&](auto pixel, const std::string& name) {
+        using T = decltype(pixel);
+        const int size = sizeof(T);
+        ExpectBadArgumentsIgnored(name, {size, size, size}, [&](const Args& a, int w, int h) {
+            s.Run(a[0].As<T>(), a[0].step, a[1].As<T>(), a[1].step, a[2].As<T>(), a[2].step, w, h);
+        });
+        ExpectBadArgumentsIgnored(
+            name + " in place", {size, size},
+            [&](const Args& a, int w, int h) {
+                s.Run(a[0].As<T>(), a[0].step, a[1].As<T>(), a[1].step, w, h);
+            },
+            false);
+        ExpectBadArgumentsIgnored(
+            name + " estimate", {size, size},
+            [&](const Args& a, int w, int h) {
+                dx = dy = 99;
+                s.Run(a[0].As<T>(), a[0].step, a[1].As<T>(), a[1].step, w, h, dx, dy);
+            },
+            false, shiftsKept);
+    };
+    checkStabilizer(u16{}, "Stabilization 16u");
+    checkStabilizer(float{}, "Stabilization 32f");
 }
 
-// A textured scene and the same scene moved, so that the stabiliser has edges to follow.
-TestImage<u16> Scene(int width, int height, int shift) {
-    TestImage<u16> frame(width, height);
-    frame.Fill([&](int x, int y) {
-        const int u = x + shift, v = y - shift;
-        return 3000 + ((u / 7 + v / 5) % 3) * 900 + (u * v) % 37;
-    });
-    return frame;
+// Frame 1 of a plume scene, moved by (2, 1), and the clear reference, as images.
+void PlumePair(TestImage<u16>& src, TestImage<u16>& ref) {
+    const SyntheticPlume scene(src.Width(), src.Height());
+    const std::vector<std::uint16_t> plume = scene.Frame(1, 2, 1, true);
+    const std::vector<std::uint16_t> clear = scene.Frame(0, 0, 0, false);
+    src.Fill([&](int x, int y) { return plume[static_cast<std::size_t>(y) * src.Width() + x]; });
+    ref.Fill([&](int x, int y) { return clear[static_cast<std::size_t>(y) * src.Width() + x]; });
 }
 
 // Each allocation of a Run fails in turn (the stabiliser's included): the output keeps its
@@ -89,12 +77,8 @@ TestImage<u16> Scene(int width, int height, int shift) {
 template <typename Detector>
 void CheckDetector(const char* name) {
     const int w = 160, h = 128;
-    const SyntheticPlume scene(w, h);
-    const std::vector<std::uint16_t> plume = scene.Frame(1, 2, 1, true);
-    const std::vector<std::uint16_t> clear = scene.Frame(0, 0, 0, false);
     TestImage<u16> src(w, h), ref(w, h);
-    src.Fill([&](int x, int y) { return plume[static_cast<std::size_t>(y) * w + x]; });
-    ref.Fill([&](int x, int y) { return clear[static_cast<std::size_t>(y) * w + x]; });
+    PlumePair(src, ref);
     Bytes colour(4 * w, h), want(4 * w, h);
     colour.Fill([](int x, int y) { return (x * 3 + y) % 256; });
     auto run = [&](Detector& d, Bytes& out) {
@@ -134,9 +118,9 @@ TEST(GasRobustness, FailedAllocationsWriteNothingAndLeaveDetectorsUsable) {
 }
 
 TEST(GasRobustness, StabilizerSurvivesFailedAllocations) {
-    const int w = 100, h = 90;
-    const TestImage<u16> src = Scene(w, h, 4), ref = Scene(w, h, 0);
-    TestImage<u16> want(w, h), out(w, h);
+    const int w = 160, h = 128;
+    TestImage<u16> src(w, h), ref(w, h), want(w, h), out(w, h);
+    PlumePair(src, ref);
     ImageStabilization fresh;
     fresh.Run(ref.Data(), ref.Pitch(), src.Data(), src.Pitch(), want.Data(), want.Pitch(), w, h);
     ASSERT_NE(fresh.GetDx(), 0);

@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "HostileCalls.h"
@@ -17,43 +19,32 @@ using u16 = unsigned short;
 using RS = RadiometricStatistics;
 using IT = IntensityTransformation;
 
+// The table calls, with their table and without one (with sound images).
 TEST(RadiometryRobustness, ImageCallsIgnoreBadArguments) {
     const std::vector<float> lut(65536, 0.25f);
-    ExpectBadArgumentsIgnored("FillFromLUT", {2, 4},
-                              [&](const std::vector<ImageArg>& a, int w, int h) {
-                                  RS::FillFromLUT(a[0].As<u16>(), a[0].step, a[1].As<float>(),
-                                                  a[1].step, lut.data(), w, h);
-                              });
-    ExpectBadArgumentsIgnored("OutputToSignal", {4, 2},
-                              [&](const std::vector<ImageArg>& a, int w, int h) {
-                                  RS::OutputToSignal(a[0].As<float>(), a[0].step, a[1].As<u16>(),
-                                                     a[1].step, w, h, 0.0, 1.0, 10, 20, 3.0);
-                              });
-    ExpectBadArgumentsIgnored("AddFromLUT", {2, 4},
-                              [&](const std::vector<ImageArg>& a, int w, int h) {
-                                  IT::AddFromLUT(a[0].As<u16>(), a[0].step, a[1].As<float>(),
-                                                 a[1].step, lut.data(), w, h);
-                              });
-    ExpectBadArgumentsIgnored("AddFromLUT scaled", {2, 4},
-                              [&](const std::vector<ImageArg>& a, int w, int h) {
-                                  IT::AddFromLUT(a[0].As<u16>(), a[0].step, a[1].As<float>(),
-                                                 a[1].step, lut.data(), 2.0f, w, h);
-                              });
-    ExpectBadArgumentsIgnored("SubFromLUT", {2, 4},
-                              [&](const std::vector<ImageArg>& a, int w, int h) {
-                                  IT::SubFromLUT(a[0].As<u16>(), a[0].step, a[1].As<float>(),
-                                                 a[1].step, lut.data(), 2.0f, w, h);
-                              });
-    // A missing table, with sound images.
-    ExpectBadArgumentsIgnored(
-        "lut null", {2, 4},
-        [&](const std::vector<ImageArg>& a, int w, int h) {
-            RS::FillFromLUT(a[0].As<u16>(), a[0].step, a[1].As<float>(), a[1].step, nullptr, w, h);
-            IT::AddFromLUT(a[0].As<u16>(), a[0].step, a[1].As<float>(), a[1].step, nullptr, w, h);
-            IT::SubFromLUT(a[0].As<u16>(), a[0].step, a[1].As<float>(), a[1].step, nullptr, 1.0f, w,
-                           h);
-        },
-        false);
+    using TableCall = void (*)(const u16*, int, float*, int, const float*, int, int);
+    const std::pair<std::string, TableCall> calls[] = {
+        {"FillFromLUT", RS::FillFromLUT},
+        {"AddFromLUT", IT::AddFromLUT},
+        {"AddFromLUT scaled", [](const u16* s, int ss, float* d, int ds, const float* t, int w,
+                                 int h) { IT::AddFromLUT(s, ss, d, ds, t, 2.0f, w, h); }},
+        {"SubFromLUT", [](const u16* s, int ss, float* d, int ds, const float* t, int w, int h) {
+             IT::SubFromLUT(s, ss, d, ds, t, 2.0f, w, h);
+         }}};
+    for (const auto& [name, call] : calls) {
+        for (const float* table : {lut.data(), static_cast<const float*>(nullptr)}) {
+            ExpectBadArgumentsIgnored(
+                name + (table ? "" : " without table"), {2, 4},
+                [&](const Args& a, int w, int h) {
+                    call(a[0].As<u16>(), a[0].step, a[1].As<float>(), a[1].step, table, w, h);
+                },
+                table != nullptr);
+        }
+    }
+    ExpectBadArgumentsIgnored("OutputToSignal", {4, 2}, [&](const Args& a, int w, int h) {
+        RS::OutputToSignal(a[0].As<float>(), a[0].step, a[1].As<u16>(), a[1].step, w, h, 0.0, 1.0,
+                           10, 20, 3.0);
+    });
 }
 
 // The region calls take a region at (x, y) of an image whose far corner the region reaches; the

@@ -82,3 +82,32 @@ inline TintQuality Quality(const std::vector<bool>& tinted, const SyntheticPlume
     q.strayShare = count ? static_cast<double>(strays) / count : 0.0;
     return q;
 }
+
+// The overlay a detector renders of packed 16-bit frames over a copy of the colour image (the
+// detector may write into the colour image).
+template <typename Detector>
+std::vector<unsigned char> Overlay(Detector& detector, const std::vector<std::uint16_t>& src,
+                                   const std::vector<std::uint16_t>& ref, int width, int height,
+                                   std::vector<unsigned char> colour) {
+    std::vector<unsigned char> out(colour.size(), 0);
+    detector.Run(src.data(), width * 2, ref.data(), width * 2, colour.data(), width * 4, out.data(),
+                 width * 4, width, height);
+    return out;
+}
+
+// Equal frames show no detection, by every colorisation method (those other than 0 and 1 tint
+// as 2 does).
+template <typename Detector>
+void ExpectEqualFramesShowNothing(int width, int height) {
+    const SyntheticPlume scene(width, height);
+    const std::vector<std::uint16_t> frame = scene.Frame(0, 0, 0, true);
+    const std::vector<unsigned char> colour = ColourImage(width, height);
+    for (int method : {0, 1, 2, -1, 9}) {
+        Detector detector;
+        detector.SetUseImageStabilisation(false);
+        detector.SetColorizationMethod(method);
+        EXPECT_EQ(Overlay(detector, frame, frame, width, height, colour),
+                  ZeroDetection(colour, method))
+            << "method " << method;
+    }
+}

@@ -12,7 +12,6 @@
 #include <Varnik/Soloma/ImageProcessing/MagicWand.h>
 #include <Varnik/Soloma/ImageProcessing/PlateauEqualization.h>
 #include <gtest/gtest.h>
-#include <omp.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -64,17 +63,6 @@ void AppendFrame(Bytes& bytes, const std::vector<u16>& frame) {
 // One frame through one object; appends what the call gave.
 template <typename Processor>
 using Step = std::function<void(Processor&, const Recording&, int frame, Bytes&)>;
-
-template <typename Processor>
-Bytes RunStream(const Processor& prototype, const Recording& recording, int first,
-                const Step<Processor>& step) {
-    Processor processor(prototype);
-    Bytes bytes;
-    for (int i = 0; i < kStreamFrames; ++i) {
-        step(processor, recording, first + i, bytes);
-    }
-    return bytes;
-}
 
 void Equalize(HistogramEqualization& equalization, const Recording& r, int i, Bytes& out) {
     std::vector<u16> dst(r.frames[i].size());
@@ -149,21 +137,24 @@ void SelectRegions(MagicWand& wand, const Recording& r, int i, Bytes& out) {
     out.insert(out.end(), mask.begin(), mask.end());
 }
 
-// A stream of every class, from a prototype warmed on the last frame of the recording.
-using Stream = std::function<Bytes(const Recording&, int first)>;
-
+// A stream of frames from a prototype warmed on the last frame of the recording; thread t
+// starts it at frame 1 + t, so that the threads work on different frames.
 template <typename Processor>
-Stream MakeStream(Processor prototype, const Recording& recording, Step<Processor> step) {
+std::function<Bytes(int)> MakeStream(Processor prototype, const Recording& recording,
+                                     Step<Processor> step) {
     Bytes ignored;
     step(prototype, recording, static_cast<int>(recording.frames.size()) - 1, ignored);
-    return [prototype = std::move(prototype), step](const Recording& r, int first) {
-        return RunStream(prototype, r, first, step);
+    return [prototype = std::move(prototype), step, &recording](int thread) {
+        Processor processor(prototype);
+        Bytes bytes;
+        for (int i = 0; i < kStreamFrames; ++i) {
+            step(processor, recording, 1 + thread + i, bytes);
+        }
+        return bytes;
     };
 }
 
-using NamedStream = std::pair<std::string, Stream>;
-
-std::vector<NamedStream> Streams(const Recording& recording) {
+std::vector<NamedRun> Streams(const Recording& recording) {
     GasDetection damped;
     damped.SetTemporalDampening(0.5f);
     GasDetection unstabilized;
@@ -189,38 +180,7 @@ std::vector<NamedStream> Streams(const Recording& recording) {
 
 }  // namespace
 
-TEST(ConcurrentObjects, SeparateObjectsInSeparateThreadsMatchASequentialRun) {
+TEST(ConcurrentObjects, StreamsDoNotDependOnThreads) {
     const Recording recording;
-    const std::vector<NamedStream> streams = Streams(recording);
-    // Thread t starts its streams at frame 1 + t, so that the threads work on different frames,
-    // and takes the classes in its own order.
-    const int count = static_cast<int>(streams.size());
-    std::vector<std::vector<Bytes>> results(kThreads, std::vector<Bytes>(streams.size()));
-    RunConcurrently(kThreads, [&](int thread) {
-        for (int i = 0; i < count; ++i) {
-            const int s = (thread + i) % count;
-            results[thread][s] = streams[s].second(recording, 1 + thread);
-        }
-    });
-    for (int s = 0; s < count; ++s) {
-        for (int thread = 0; thread < kThreads; ++thread) {
-            EXPECT_EQ(results[thread][s], streams[s].second(recording, 1 + thread))
-                << streams[s].first << " on thread " << thread;
-        }
-    }
-}
-
-// The objects' own parallel regions give the same stream whatever the size of the team.
-TEST(ConcurrentObjects, StreamsDoNotDependOnTheTeamSize) {
-    const Recording recording;
-    const int defaultThreads = omp_get_max_threads();
-    for (const auto& [name, stream] : Streams(recording)) {
-        omp_set_num_threads(1);
-        const Bytes serial = stream(recording, 1);
-        for (int team = 2; team <= 4; ++team) {
-            omp_set_num_threads(team);
-            EXPECT_EQ(stream(recording, 1), serial) << name << " on " << team << " threads";
-        }
-    }
-    omp_set_num_threads(defaultThreads);
+    ExpectIndependentOfThreads(Streams(recording), kThreads, 1);
 }

@@ -14,13 +14,9 @@
 #include <Varnik/Soloma/ImageProcessing/Palettes.h>
 #include <Varnik/Soloma/ImageProcessing/RadiometricStatistics.h>
 #include <gtest/gtest.h>
-#include <omp.h>
 
-#include <functional>
 #include <numeric>
 #include <random>
-#include <string>
-#include <utility>
 #include <vector>
 
 #include "Concurrency.h"
@@ -63,9 +59,7 @@ struct Inputs {
     }
 };
 
-using Operation = std::function<Bytes(const Inputs&)>;
-
-Bytes PaletteColouring(const Inputs& in) {
+Bytes PalettesAndColourConversions(const Inputs& in) {
     int low = 0, high = 0;
     Palettes::DisplayRange(in.frame.Data(), in.frame.Pitch(), kWidth, kHeight, &low, &high);
     TestImage<u8> out(4 * kWidth, kHeight);
@@ -74,10 +68,6 @@ Bytes PaletteColouring(const Inputs& in) {
     Bytes bytes = RegionBytes(out);
     AppendBytes(bytes, low);
     AppendBytes(bytes, high);
-    return bytes;
-}
-
-Bytes ColourConversions(const Inputs& in) {
     TestImage<u8> yuv(2 * kWidth, kHeight), rgb(3 * kWidth, kHeight), back(4 * kWidth, kHeight);
     ColorTransformation::RGBAToYUV422(in.rgba.Data(), in.rgba.Pitch(), yuv.Data(), yuv.Pitch(),
                                       kWidth, kHeight);
@@ -85,12 +75,12 @@ Bytes ColourConversions(const Inputs& in) {
                                      kHeight);
     ColorTransformation::RGBToRGBA(rgb.Data(), rgb.Pitch(), back.Data(), back.Pitch(), kWidth,
                                    kHeight);
-    Bytes bytes = RegionBytes(yuv);
+    AppendBytes(bytes, yuv);
     AppendBytes(bytes, back);
     return bytes;
 }
 
-Bytes MaskMorphologyAndLogic(const Inputs& in) {
+Bytes MasksAndGeometry(const Inputs& in) {
     TestImage<u8> closed(kWidth, kHeight), combined(kWidth, kHeight);
     MorphologicalOperations::Dilate3x3(in.mask.Data(), in.mask.Pitch(), closed.Data(),
                                        closed.Pitch(), kWidth, kHeight);
@@ -104,10 +94,6 @@ Bytes MaskMorphologyAndLogic(const Inputs& in) {
     LogicalOperations::Not(combined.Data(), combined.Pitch(), kWidth, kHeight);
     Bytes bytes = RegionBytes(closed);
     AppendBytes(bytes, combined);
-    return bytes;
-}
-
-Bytes GeometricTransformations(const Inputs& in) {
     const int bigWidth = kWidth * 3 / 2, bigHeight = kHeight * 3 / 2;
     TestImage<u16> resized(bigWidth, bigHeight);
     TestImage<u8> rotated(4 * kWidth, kHeight);
@@ -116,12 +102,12 @@ Bytes GeometricTransformations(const Inputs& in) {
                                        2, -1, true);
     GeometricTransforms::RotateCenter_8u_C4(in.rgba.Data(), in.rgba.Pitch(), rotated.Data(),
                                             rotated.Pitch(), kWidth, kHeight, 17.5f);
-    Bytes bytes = RegionBytes(resized);
+    AppendBytes(bytes, resized);
     AppendBytes(bytes, rotated);
     return bytes;
 }
 
-Bytes BlendingAndComposition(const Inputs& in) {
+Bytes BlendingCompositionAndFusion(const Inputs& in) {
     TestImage<u8> blended = in.rgba, composed = in.rgba;
     Blending::ColorIRImage(Palettes::Table(Palettes::Rainbow),
                            reinterpret_cast<const u8*>(in.frame.Data()), in.frame.Pitch(),
@@ -130,35 +116,14 @@ Bytes BlendingAndComposition(const Inputs& in) {
                                        composed.Pitch(), kWidth, kHeight);
     Bytes bytes = RegionBytes(blended);
     AppendBytes(bytes, composed);
-    return bytes;
-}
-
-Bytes FusionOfImages(const Inputs& in) {
     TestImage<int> coloured(kWidth, kHeight);
     TestImage<u8> fused(4 * kWidth, kHeight);
     Fusion::ColorIRImage(in.frame.Data(), in.frame.Pitch(), coloured.Data(), coloured.Pitch(),
                          in.intPalette.data(), 4000, 12000, kWidth, kHeight);
     Fusion::CombineIRAndDC(in.rgba.Data(), in.rgba.Pitch(), in.luma.Data(), in.luma.Pitch(),
                            fused.Data(), fused.Pitch(), kWidth, kHeight, 3, 2);
-    Bytes bytes = RegionBytes(coloured);
+    AppendBytes(bytes, coloured);
     AppendBytes(bytes, fused);
-    return bytes;
-}
-
-Bytes IntensityTables(const Inputs& in) {
-    TestImage<float> sum(kWidth, kHeight);
-    sum.Fill([](int x, int y) { return 0.5f * static_cast<float>(x - y); });
-    IntensityTransformation::AddFromLUT(in.frame.Data(), in.frame.Pitch(), sum.Data(), sum.Pitch(),
-                                        in.lut.data(), kWidth, kHeight);
-    IntensityTransformation::SubFromLUT(in.frame.Data(), in.frame.Pitch(), sum.Data(), sum.Pitch(),
-                                        in.lut.data(), 0.25f, kWidth, kHeight);
-    std::vector<int> source(300), table(1000);
-    std::iota(source.begin(), source.end(), 5000);
-    IntensityTransformation::CalculateLUT(source.data(), 300, table.data(), 1000, 100, 899);
-    Bytes bytes = RegionBytes(sum);
-    for (int value : table) {
-        AppendBytes(bytes, value);
-    }
     return bytes;
 }
 
@@ -175,8 +140,20 @@ void AppendStatistics(Bytes& bytes, const Statistics& s) {
     }
 }
 
-Bytes RadiometricMeasures(const Inputs& in) {
-    Bytes bytes;
+Bytes IntensityAndRadiometry(const Inputs& in) {
+    TestImage<float> sum(kWidth, kHeight);
+    sum.Fill([](int x, int y) { return 0.5f * static_cast<float>(x - y); });
+    IntensityTransformation::AddFromLUT(in.frame.Data(), in.frame.Pitch(), sum.Data(), sum.Pitch(),
+                                        in.lut.data(), kWidth, kHeight);
+    IntensityTransformation::SubFromLUT(in.frame.Data(), in.frame.Pitch(), sum.Data(), sum.Pitch(),
+                                        in.lut.data(), 0.25f, kWidth, kHeight);
+    std::vector<int> source(300), table(1000);
+    std::iota(source.begin(), source.end(), 5000);
+    IntensityTransformation::CalculateLUT(source.data(), 300, table.data(), 1000, 100, 899);
+    Bytes bytes = RegionBytes(sum);
+    for (int value : table) {
+        AppendBytes(bytes, value);
+    }
     Statistics counts{}, kelvin{};
     RadiometricStatistics::Calculate(in.frame.Pixel(3, 2), kWidth - 5, kHeight - 4,
                                      in.frame.Pitch(), 2, 3, nullptr, 0, 0, counts, true);
@@ -204,59 +181,18 @@ Bytes RadiometricMeasures(const Inputs& in) {
     return bytes;
 }
 
-using NamedOperation = std::pair<std::string, Operation>;
-
-std::vector<NamedOperation> Operations() {
-    return {
-        {"palette colouring", PaletteColouring},
-        {"colour conversions", ColourConversions},
-        {"mask morphology and logic", MaskMorphologyAndLogic},
-        {"geometric transforms", GeometricTransformations},
-        {"blending and composition", BlendingAndComposition},
-        {"fusion", FusionOfImages},
-        {"intensity tables", IntensityTables},
-        {"radiometric measures", RadiometricMeasures},
-    };
-}
-
 }  // namespace
 
-TEST(ConcurrentOperations, EachThreadGetsTheSingleThreadedResult) {
+// The operations keep nothing between calls: the thread index plays no part.
+TEST(ConcurrentOperations, ResultsDoNotDependOnThreads) {
     const Inputs inputs;
-    const std::vector<NamedOperation> operations = Operations();
-    // Every thread runs every operation, each thread starting at a different one, so that
-    // different operations overlap as well as the same one.
-    const int count = static_cast<int>(operations.size());
-    std::vector<std::vector<Bytes>> results(kThreads, std::vector<Bytes>(operations.size()));
-    RunConcurrently(kThreads, [&](int thread) {
-        for (int repeat = 0; repeat < kRepeats; ++repeat) {
-            for (int i = 0; i < count; ++i) {
-                const int op = (thread + i) % count;
-                results[thread][op] = operations[op].second(inputs);
-            }
-        }
-    });
-    for (int op = 0; op < count; ++op) {
-        const Bytes reference = operations[op].second(inputs);
-        for (int thread = 0; thread < kThreads; ++thread) {
-            EXPECT_EQ(results[thread][op], reference)
-                << operations[op].first << " on thread " << thread;
-        }
-    }
-}
-
-// The library's own parallel regions split rows among the team: the results do not depend on
-// its size.
-TEST(ConcurrentOperations, ResultsDoNotDependOnTheTeamSize) {
-    const Inputs inputs;
-    const int defaultThreads = omp_get_max_threads();
-    for (const auto& [name, operation] : Operations()) {
-        omp_set_num_threads(1);
-        const Bytes serial = operation(inputs);
-        for (int team = 2; team <= 4; ++team) {
-            omp_set_num_threads(team);
-            EXPECT_EQ(operation(inputs), serial) << name << " on " << team << " threads";
-        }
-    }
-    omp_set_num_threads(defaultThreads);
+    auto on = [&inputs](Bytes (*operation)(const Inputs&)) {
+        return [&inputs, operation](int) { return operation(inputs); };
+    };
+    ExpectIndependentOfThreads(
+        {{"palettes and colour conversions", on(PalettesAndColourConversions)},
+         {"masks and geometry", on(MasksAndGeometry)},
+         {"blending, composition and fusion", on(BlendingCompositionAndFusion)},
+         {"intensity and radiometry", on(IntensityAndRadiometry)}},
+        kThreads, kRepeats);
 }
