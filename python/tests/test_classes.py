@@ -185,12 +185,3 @@ class TestRadiometry:
         assert hist.sum() == frame.size and len(levels) == 4097
         assert np.percentile(frame, 0.5) - 16 <= lo <= np.percentile(frame, 2) + 16
         assert np.percentile(frame, 98) - 16 <= hi <= np.percentile(frame, 99.5) + 16
-
-
-def test_real_frame_through_the_chain(real_frame):
-    display = soloma.PlateauEqualization().apply(soloma.DDE().apply(real_frame))
-    assert display.shape == real_frame.shape and display.max() > display.min()
-    colour = soloma.Palettes.apply(real_frame, "iron")
-    assert soloma.GasDetectionDifference().run(real_frame, real_frame, colour).shape == colour.shape
-    s = soloma.RadiometricStatistics.calculate(real_frame)
-    assert s.min == real_frame.min() and s.max == real_frame.max()

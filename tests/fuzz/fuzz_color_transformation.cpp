@@ -25,14 +25,11 @@ const Layouts kConversions[] = {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzInput input(data, size);
-    for (int call = 0; call < 4 && !input.Exhausted(); ++call) {
-        int width = 0;
-        int height = 0;
-        input.Size(1 << 16, &width, &height);
+    ForEachSize(input, 4, 1 << 16, [&](int width, int height) {
         const Layouts& layouts = kConversions[input.Below(6)];
         const auto src = DrawImage<unsigned char>(input, width, height, layouts.srcChannels);
         auto dst = DrawImage<unsigned char>(input, width, height, layouts.dstChannels);
         layouts.convert(src.Data(), src.Pitch(), dst.Data(), dst.Pitch(), width, height);
-    }
+    });
     return 0;
 }

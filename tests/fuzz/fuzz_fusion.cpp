@@ -53,15 +53,12 @@ void Combine(FuzzInput& input, int width, int height) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzInput input(data, size);
-    for (int call = 0; call < 3 && !input.Exhausted(); ++call) {
-        int width = 0;
-        int height = 0;
-        input.Size(1 << 15, &width, &height);
+    ForEachSize(input, 3, 1 << 15, [&](int width, int height) {
         if (input.Bool()) {
             Colour(input, width, height);
         } else {
             Combine(input, width, height);
         }
-    }
+    });
     return 0;
 }

@@ -23,10 +23,7 @@ void Equalize(HistogramEqualization& equalization, FuzzInput& input, int width, 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzInput input(data, size);
     HistogramEqualization equalization;
-    for (int step = 0; step < 5 && !input.Exhausted(); ++step) {
-        int width = 0;
-        int height = 0;
-        input.Size(1 << 16, &width, &height);
+    ForEachSize(input, 5, 1 << 16, [&](int width, int height) {
         switch (input.Below(4)) {
             case 0: {
                 HistogramEqualization copy(equalization);
@@ -42,6 +39,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             default:
                 Equalize(equalization, input, width, height);
         }
-    }
+    });
     return 0;
 }

@@ -59,11 +59,6 @@ void Operate(FuzzInput& input, int width, int height) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzInput input(data, size);
-    for (int call = 0; call < 4 && !input.Exhausted(); ++call) {
-        int width = 0;
-        int height = 0;
-        input.Size(1 << 16, &width, &height);
-        Operate(input, width, height);
-    }
+    ForEachSize(input, 4, 1 << 16, [&](int width, int height) { Operate(input, width, height); });
     return 0;
 }

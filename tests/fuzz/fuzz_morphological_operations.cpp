@@ -24,10 +24,7 @@ private:
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzInput input(data, size);
-    for (int call = 0; call < 4 && !input.Exhausted(); ++call) {
-        int width = 0;
-        int height = 0;
-        input.Size(1 << 16, &width, &height);
+    ForEachSize(input, 4, 1 << 16, [&](int width, int height) {
         RingedImage src(input, width, height);
         const bool dilate = input.Bool();
         if (input.Bool()) {
@@ -36,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             } else {
                 MorphologicalOperations::Erode3x3(src.Region(), src.Pitch(), width, height);
             }
-            continue;
+            return;
         }
         auto dst = DrawImage<unsigned char>(input, width, height);
         if (dilate) {
@@ -46,6 +43,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             MorphologicalOperations::Erode3x3(src.Region(), src.Pitch(), dst.Data(), dst.Pitch(),
                                               width, height);
         }
-    }
+    });
     return 0;
 }

@@ -96,10 +96,7 @@ void Conversions(FuzzInput& input, const FuzzImage<unsigned short>& image) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzInput input(data, size);
-    for (int call = 0; call < 4 && !input.Exhausted(); ++call) {
-        int width = 0;
-        int height = 0;
-        input.Size(1 << 16, &width, &height);
+    ForEachSize(input, 4, 1 << 16, [&](int width, int height) {
         const auto image = DrawImage<unsigned short>(input, width, height);
         switch (input.Below(4)) {
             case 0:
@@ -114,6 +111,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             default:
                 Conversions(input, image);
         }
-    }
+    });
     return 0;
 }

@@ -1,8 +1,5 @@
 // End to end: "soloma colour" and "soloma convert".
 
-#include "Image.h"
-#include "PngIo.h"
-#include "Scratch.h"
 #include "SyntheticFrame.h"
 #include "ToolRun.h"
 
@@ -33,9 +30,7 @@ std::vector<unsigned char> Coloured(const Gray16Image& frame, Palettes::Kind kin
 }
 
 std::vector<unsigned char> ReadRgba(const fs::path& path) {
-    Image8 image;
-    std::string error;
-    EXPECT_TRUE(ReadPng8(path.string(), &image, &error)) << error;
+    const Image8 image = ReadPicture(path);
     EXPECT_EQ(image.channels, 4);
     return image.pixels;
 }
@@ -71,11 +66,10 @@ TEST(CliColour, ColoursAndBlends) {
     EXPECT_EQ(ReadRgba(dir / "out/colour.png"), Coloured(synthetic, Palettes::Iron, low, high));
 
     const Gray16Image frame = MakeSyntheticFrame(64, 48, 3), other = MakeSyntheticFrame(64, 48, 4);
-    std::string error;
-    ASSERT_TRUE(WriteGray16Png((dir / "a.png").string(), frame, &error) &&
-                WriteGray16Png((dir / "b.png").string(), other, &error));
+    WriteFrame(dir / "a.png", frame);
+    WriteFrame(dir / "b.png", other);
     const Image8 rgb{64, 48, 3, RandomBytes(64 * 48 * 3)};
-    ASSERT_TRUE(WritePng8((dir / "rgb.png").string(), rgb, &error)) << error;
+    WritePicture(dir / "rgb.png", rgb);
     const std::string base = "colour --input a.png --palette rainbow --range 7900,8500 ";
     const auto plain = Coloured(frame, Palettes::Rainbow, 7900, 8500);
     const auto otherColour = Coloured(other, Palettes::Rainbow, 7900, 8500);
@@ -132,40 +126,32 @@ TEST(CliConvert, ConvertsBetweenLayouts) {
 // input is a failure of the job, exit code 1.
 TEST(CliColour, MistakesOfBothCommands) {
     const fs::path dir = MakeScratchDir();
-    std::string error;
-    ASSERT_TRUE(WriteGray16Png((dir / "a.png").string(), MakeSyntheticFrame(32, 24), &error) &&
-                WriteGray16Png((dir / "small.png").string(), MakeSyntheticFrame(16, 24), &error) &&
-                WritePng8((dir / "gray8.png").string(), {32, 24, 1, RandomBytes(32 * 24)}, &error));
+    WriteFrame(dir / "a.png", MakeSyntheticFrame(32, 24));
+    WriteFrame(dir / "small.png", MakeSyntheticFrame(16, 24));
+    WritePicture(dir / "gray8.png", {32, 24, 1, RandomBytes(32 * 24)});
     WriteBytes(dir / "a.rgb", std::vector<unsigned char>(60, 7));  // 5x4 or 4x5 rgb
-    const std::pair<const char*, const char*> cases[] = {
-        {"colour --input missing.png", "missing.png"},
-        {"colour --input gray8.png", "16-bit"},
-        {"colour --palette sepia", "'sepia'"},
-        {"colour --range 500,400", "--range"},
-        {"colour --range 0,70000", "--range"},
-        {"colour --range 400", "--range"},
-        {"colour --input a.png --blend a.png", "--blend"},
-        {"colour --input a.png --blend a.png,1.5", "--blend"},
-        {"colour --input a.png --blend none.png,0.5", "none.png"},
-        {"colour --input a.png --blend small.png,0.5", "same size"},
-        {"colour --input a.png --blend gray8.png,0.5", "gray"},
-        {"convert --from rgb --to rgba --size 4x4 a.rgb o/x.raw", "holds 60 bytes"},
-        {"convert --from rgb --to rgba --size 4x5 missing.rgb o/x.raw", "missing.rgb"},
-        {"convert --from rgb --to yuv422 --size 5x4 a.rgb o/x.raw", "even"},
-        {"convert --from bgr --to rgba --size 4x5 a.rgb o/x.raw", "'bgr'"},
-        {"convert --from rgb --to rgb --size 4x5 a.rgb o/x.raw", "both rgb"},
-        {"convert --from rgb --to rgba a.rgb o/x.raw", "--size"},
-        {"convert --from rgb --to rgba --size 4x0 a.rgb o/x.raw", "--size"},
-        {"convert --from rgb --to rgba --size 4x5 a.rgb", "IN OUT"},
-    };
-    for (const auto& [arguments, mentions] : cases) {
-        const std::string command =
-            std::string(arguments) + (arguments[2] == 'l' ? " --output o/x.png" : "");
-        EXPECT_EQ(RunTool(dir, command), 2) << arguments;
-        const std::string message = ReadBytes(dir / "err.txt");
-        EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << arguments << message;
-        EXPECT_NE(message.find(mentions), std::string::npos) << arguments << ": " << message;
-    }
+    const UsageError colourCases[] = {{"--input missing.png", "missing.png"},
+                                      {"--input gray8.png", "16-bit"},
+                                      {"--palette sepia", "'sepia'"},
+                                      {"--range 500,400", "--range"},
+                                      {"--range 0,70000", "--range"},
+                                      {"--range 400", "--range"},
+                                      {"--input a.png --blend a.png", "--blend"},
+                                      {"--input a.png --blend a.png,1.5", "--blend"},
+                                      {"--input a.png --blend none.png,0.5", "none.png"},
+                                      {"--input a.png --blend small.png,0.5", "same size"},
+                                      {"--input a.png --blend gray8.png,0.5", "gray"}};
+    const UsageError convertCases[] = {
+        {"--from rgb --to rgba --size 4x4 a.rgb o/x.raw", "holds 60 bytes"},
+        {"--from rgb --to rgba --size 4x5 missing.rgb o/x.raw", "missing.rgb"},
+        {"--from rgb --to yuv422 --size 5x4 a.rgb o/x.raw", "even"},
+        {"--from bgr --to rgba --size 4x5 a.rgb o/x.raw", "'bgr'"},
+        {"--from rgb --to rgb --size 4x5 a.rgb o/x.raw", "both rgb"},
+        {"--from rgb --to rgba a.rgb o/x.raw", "--size"},
+        {"--from rgb --to rgba --size 4x0 a.rgb o/x.raw", "--size"},
+        {"--from rgb --to rgba --size 4x5 a.rgb", "IN OUT"}};
+    ExpectUsageErrors(dir, "colour ", colourCases, " --output o/x.png");
+    ExpectUsageErrors(dir, "convert ", convertCases);
     EXPECT_FALSE(fs::exists(dir / "o"));
     const std::string before = ReadBytes(dir / "a.png");
     EXPECT_EQ(RunTool(dir, "colour --input a.png --output ./a.png"), 1);

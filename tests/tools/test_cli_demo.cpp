@@ -1,9 +1,7 @@
 // End to end: "soloma demo" on a short, small built-in recording, and "soloma pipeline" on
 // folders of frames.
 
-#include "Image.h"
-#include "PngIo.h"
-#include "Scratch.h"
+#include "SyntheticFrame.h"
 #include "SyntheticPlume.h"
 #include "ToolRun.h"
 
@@ -57,22 +55,6 @@ std::vector<std::map<std::string, std::string>> ReadCsv(const fs::path& path) {
 long Number(const std::map<std::string, std::string>& row, const std::string& name) {
     const auto found = row.find(name);
     return found == row.end() ? -999999 : std::atol(found->second.c_str());
-}
-
-int CountLines(const std::string& text) {
-    return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
-}
-
-void Write(const fs::path& path, const Gray16Image& image) {
-    std::string error;
-    ASSERT_TRUE(WriteGray16Png(path.string(), image, &error)) << error;
-}
-
-Image8 Decode(const fs::path& path) {
-    Image8 image;
-    std::string error;
-    EXPECT_TRUE(ReadPng8(path.string(), &image, &error)) << error;
-    return image;
 }
 
 std::size_t CountFiles(const fs::path& folder) {
@@ -158,21 +140,21 @@ void CheckFiles(const fs::path& dir) {
     ASSERT_EQ(named.size(), 1u + 3u * 9u);
     EXPECT_EQ(named[0], "contact_sheet.png");
     for (const std::string& picture : named) {
-        const Image8 image = Decode(dir / "res" / picture);
+        const Image8 image = ReadPicture(dir / "res" / picture);
         EXPECT_GT(image.width, 0) << picture;
         if (picture != named[0]) {
             EXPECT_EQ(image.width, kWidth) << picture;
             EXPECT_EQ(image.height, kHeight) << picture;
         }
     }
-    const Image8 sheet = Decode(dir / "res/contact_sheet.png");
-    const Image8 small = Decode(dir / "docs/sheet.png");
+    const Image8 sheet = ReadPicture(dir / "res/contact_sheet.png");
+    const Image8 small = ReadPicture(dir / "docs/sheet.png");
     EXPECT_GT(sheet.width, 9 * kWidth / 2) << "nine stages side by side";
     EXPECT_GT(sheet.height, 3 * kHeight / 2) << "three frames";
     EXPECT_LT(small.width, sheet.width);
     EXPECT_EQ(CountFiles(dir / "res/frames/psd"), static_cast<std::size_t>(kFrames));
     EXPECT_EQ(CountFiles(dir / "res/frames/difference"), static_cast<std::size_t>(kFrames));
-    EXPECT_EQ(Decode(dir / "res/frames/psd/frame_035.png").width, kWidth);
+    EXPECT_EQ(ReadPicture(dir / "res/frames/psd/frame_035.png").width, kWidth);
     EXPECT_EQ(ReadCsv(dir / "res/statistics.csv").size(), static_cast<std::size_t>(kFrames));
     EXPECT_EQ(ReadCsv(dir / "res/timing.csv").size(), 10u) << "nine stages and the whole";
 }
@@ -227,7 +209,7 @@ TEST(CliPipeline, RunsTheChainOnAFolder) {
     options.height = 128;
     const PlumeSequence recording(options);
     for (int i = 0; i < 5; ++i) {
-        Write(dir / "in" / ("f" + std::to_string(i) + ".png"), recording.Frame(10 * i).frame);
+        WriteFrame(dir / "in" / ("f" + std::to_string(i) + ".png"), recording.Frame(10 * i).frame);
     }
     ASSERT_EQ(RunTool(dir,
                       "pipeline --sequence in --reference previous --palette grey "
@@ -244,8 +226,9 @@ TEST(CliPipeline, RunsTheChainOnAFolder) {
     EXPECT_EQ(rows[4].at("region_unit"), "kelvin");
     EXPECT_GT(std::atof(rows[4].at("region_max").c_str()), 300.0) << "the hot engine";
     for (int i = 0; i < 5; ++i) {
-        EXPECT_EQ(Decode(dir / "res/frames/difference" / ("f" + std::to_string(i) + ".png")).width,
-                  160);
+        EXPECT_EQ(
+            ReadPicture(dir / "res/frames/difference" / ("f" + std::to_string(i) + ".png")).width,
+            160);
     }
     const std::string page = ReadBytes(dir / "res/index.html");
     EXPECT_NE(page.find("src=\"stages/f4_wand.png\""), std::string::npos);
@@ -256,31 +239,20 @@ TEST(CliPipeline, RunsTheChainOnAFolder) {
 // has good frames before its bad one, so a run that wrote as it went would leave files.
 TEST(CliPipeline, MistakesAreOneLineAndWriteNothing) {
     const fs::path dir = MakeScratchDir();
-    PlumeSequenceOptions options;
-    options.width = 160;
-    options.height = 128;
-    const Gray16Image frame = PlumeSequence(options).Frame(5).frame;
-    options.width = 150;
-    const Gray16Image narrow = PlumeSequence(options).Frame(5).frame;
-    options.width = options.height = 20;
-    const Gray16Image tiny = PlumeSequence(options).Frame(5).frame;
+    const Gray16Image frame = MakeSyntheticFrame(160, 128);
+    const Gray16Image narrow = MakeSyntheticFrame(150, 128);
+    const Gray16Image tiny = MakeSyntheticFrame(20, 20);
     for (const char* folder : {"empty", "good", "mixed", "eight", "tiny"}) {
         fs::create_directory(dir / folder);
     }
-    Write(dir / "good/a.png", frame);
-    Write(dir / "good/b.png", frame);
-    Write(dir / "mixed/a.png", frame);
-    Write(dir / "mixed/b.png", narrow);
-    Write(dir / "eight/a.png", frame);
-    std::string error;
-    ASSERT_TRUE(WritePng8((dir / "eight/b.png").string(),
-                          {160, 128, 1, std::vector<unsigned char>(160 * 128)}, &error))
-        << error;
-    Write(dir / "tiny/a.png", tiny);
-    const struct {
-        const char* arguments;
-        const char* mentions;
-    } cases[] = {
+    WriteFrame(dir / "good/a.png", frame);
+    WriteFrame(dir / "good/b.png", frame);
+    WriteFrame(dir / "mixed/a.png", frame);
+    WriteFrame(dir / "mixed/b.png", narrow);
+    WriteFrame(dir / "eight/a.png", frame);
+    WritePicture(dir / "eight/b.png", {160, 128, 1, std::vector<unsigned char>(160 * 128)});
+    WriteFrame(dir / "tiny/a.png", tiny);
+    const UsageError cases[] = {
         {"pipeline --sequence nowhere", "nowhere"},
         {"pipeline --sequence empty", "no .png"},
         {"pipeline --sequence mixed", "same size"},
@@ -296,13 +268,8 @@ TEST(CliPipeline, MistakesAreOneLineAndWriteNothing) {
         {"demo --every 11", "--every"},
         {"demo --palette sepia", "'sepia'"},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(RunTool(dir, std::string(c.arguments) + " --output res"), 2) << c.arguments;
-        const std::string message = ReadBytes(dir / "err.txt");
-        EXPECT_EQ(CountLines(message), 1) << c.arguments << ": " << message;
-        EXPECT_NE(message.find(c.mentions), std::string::npos) << c.arguments << ": " << message;
-        EXPECT_FALSE(fs::exists(dir / "res")) << c.arguments;
-    }
+    ExpectUsageErrors(dir, "", cases, " --output res");
+    EXPECT_FALSE(fs::exists(dir / "res"));
     // Writing the results among the frames is refused as a failure of the job.
     EXPECT_EQ(RunTool(dir, "pipeline --sequence good --output ./good"), 1);
     EXPECT_NE(ReadBytes(dir / "err.txt").find("refusing"), std::string::npos);

@@ -1,8 +1,5 @@
 // End to end: "soloma stabilize" on pairs and folders of frames.
 
-#include "Image.h"
-#include "PngIo.h"
-#include "Scratch.h"
 #include "SyntheticFrame.h"
 #include "ToolRun.h"
 
@@ -27,15 +24,6 @@ Gray16Image Crop(const Gray16Image& scene, int x, int y, int width, int height) 
     return crop;
 }
 
-void Write(const fs::path& path, const Gray16Image& image) {
-    std::string error;
-    ASSERT_TRUE(WriteGray16Png(path.string(), image, &error)) << error;
-}
-
-int CountLines(const std::string& text) {
-    return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
-}
-
 }  // namespace
 
 // Crops of a real frame taken at known offsets: the shift is recovered exactly and the
@@ -52,21 +40,21 @@ TEST(CliStabilize, RecoversCropOffsetsOfARealFrame) {
     const fs::path dir = MakeScratchDir();
     const int width = 560, height = 440, x0 = 40, y0 = 36;
     const Gray16Image ref = Crop(scene, x0, y0, width, height);
-    Write(dir / "ref.png", ref);
+    WriteFrame(dir / "ref.png", ref);
     struct Move {
         int x, y;
     };
     for (Move move : {Move{7, -4}, Move{-15, 11}, Move{0, 19}}) {
         // Content moved by (x, y): the camera looked (x, y) further up and left.
-        Write(dir / "in.png", Crop(scene, x0 - move.x, y0 - move.y, width, height));
+        WriteFrame(dir / "in.png", Crop(scene, x0 - move.x, y0 - move.y, width, height));
         ASSERT_EQ(RunTool(dir, "stabilize --ref ref.png --input in.png --output out/a.png"), 0)
             << ReadBytes(dir / "err.txt");
         const std::string expected =
             "dx " + std::to_string(-move.x) + ", dy " + std::to_string(-move.y);
         EXPECT_NE(ReadBytes(dir / "out.txt").find(expected), std::string::npos)
             << ReadBytes(dir / "out.txt");
-        Gray16Image aligned;
-        ASSERT_TRUE(ReadGray16Png((dir / "out/a.png").string(), &aligned, &error)) << error;
+        const Gray16Image aligned = ReadFrame(dir / "out/a.png");
+        ASSERT_EQ(aligned.pixels.size(), ref.pixels.size());
         for (int y = std::max(0, -move.y); y < height - std::max(0, move.y); ++y) {
             for (int x = std::max(0, -move.x); x < width - std::max(0, move.x); ++x) {
                 ASSERT_EQ(aligned.pixels[y * width + x], ref.pixels[y * width + x])
@@ -82,8 +70,8 @@ TEST(CliStabilize, SequenceIsAlignedWithItsFirstFrame) {
     const Gray16Image scene = MakeSyntheticFrame(200, 160, 3);
     const int moves[][2] = {{0, 0}, {3, 2}, {-6, 1}};
     for (int i = 0; i < 3; ++i) {
-        Write(dir / ("in/f" + std::to_string(i) + ".png"),
-              Crop(scene, 20 - moves[i][0], 20 - moves[i][1], 150, 110));
+        WriteFrame(dir / ("in/f" + std::to_string(i) + ".png"),
+                   Crop(scene, 20 - moves[i][0], 20 - moves[i][1], 150, 110));
     }
     ASSERT_EQ(RunTool(dir, "stabilize --sequence in --output res"), 0)
         << ReadBytes(dir / "err.txt");
@@ -98,19 +86,13 @@ TEST(CliStabilize, SequenceIsAlignedWithItsFirstFrame) {
 // Every mistake is one line on stderr, exit code 2, and nothing written.
 TEST(CliStabilize, MistakesAreOneLineUsageErrors) {
     const fs::path dir = MakeScratchDir();
-    Write(dir / "a.png", MakeSyntheticFrame(80, 70, 1));
-    Write(dir / "small.png", MakeSyntheticFrame(70, 70, 1));
-    std::string error;
-    ASSERT_TRUE(WritePng8((dir / "gray8.png").string(),
-                          {80, 70, 1, std::vector<unsigned char>(5600)}, &error))
-        << error;
+    WriteFrame(dir / "a.png", MakeSyntheticFrame(80, 70, 1));
+    WriteFrame(dir / "small.png", MakeSyntheticFrame(70, 70, 1));
+    WritePicture(dir / "gray8.png", {80, 70, 1, std::vector<unsigned char>(5600)});
     fs::create_directory(dir / "mixed");
     fs::copy(dir / "a.png", dir / "mixed/1.png");
     fs::copy(dir / "small.png", dir / "mixed/2.png");
-    const struct {
-        const char* arguments;
-        const char* mentions;
-    } cases[] = {
+    const UsageError cases[] = {
         {"--ref a.png --input missing.png --output o/x.png", "missing.png"},
         {"--ref a.png --input small.png --output o/x.png", "same size"},
         {"--ref gray8.png --input a.png --output o/x.png", "16-bit"},
@@ -118,11 +100,6 @@ TEST(CliStabilize, MistakesAreOneLineUsageErrors) {
         {"--sequence mixed --output seq", "same size"},
         {"--sequence nowhere --output seq", "nowhere"},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(RunTool(dir, std::string("stabilize ") + c.arguments), 2) << c.arguments;
-        const std::string message = ReadBytes(dir / "err.txt");
-        EXPECT_EQ(CountLines(message), 1) << message;
-        EXPECT_NE(message.find(c.mentions), std::string::npos) << message;
-    }
+    ExpectUsageErrors(dir, "stabilize ", cases);
     EXPECT_FALSE(fs::exists(dir / "o/x.png"));
 }

@@ -1,9 +1,6 @@
 // End to end: "soloma wand" on the built-in frame and on files, and the library's selection on
 // synthetic and real frames against the selection rule written out pixel by pixel.
 
-#include "Image.h"
-#include "PngIo.h"
-#include "Scratch.h"
 #include "SyntheticFrame.h"
 #include "ToolRun.h"
 
@@ -88,31 +85,9 @@ long Count(const Bytes& mask) {
 }
 
 Bytes ReadMask(const fs::path& path) {
-    Image8 image;
-    std::string error;
-    EXPECT_TRUE(ReadPng8(path.string(), &image, &error)) << error;
+    const Image8 image = ReadPicture(path);
     EXPECT_EQ(image.channels, 1);
     return image.pixels;
-}
-
-void WriteMask(const fs::path& path, int width, int height, const Bytes& pixels) {
-    std::string error;
-    ASSERT_TRUE(WritePng8(path.string(), {width, height, 1, pixels}, &error)) << error;
-}
-
-void WriteFrame(const fs::path& path, const Gray16Image& frame) {
-    std::string error;
-    ASSERT_TRUE(WriteGray16Png(path.string(), frame, &error)) << error;
-}
-
-// The text after `label` and its padding on the report line that starts with it.
-std::string ReportValue(const std::string& report, const std::string& label) {
-    const std::size_t at = report.find("\n  " + label + " ");
-    if (at == std::string::npos) {
-        return "";
-    }
-    const std::size_t start = report.find_first_not_of(' ', at + label.size() + 3);
-    return report.substr(start, report.find('\n', start) - start);
 }
 
 }  // namespace
@@ -137,9 +112,7 @@ TEST(CliWand, SelectsTheLeavesOfARealFrame) {
     if (data == nullptr || !fs::exists(png)) {
         GTEST_SKIP() << "no " << png;
     }
-    Gray16Image frame;
-    std::string error;
-    ASSERT_TRUE(ReadGray16Png(png.string(), &frame, &error)) << error;
+    const Gray16Image frame = ReadFrame(png);
     const Bytes region = LibraryRegion(frame, 15.0f, 390, 100);
     EXPECT_EQ(region, ReferenceRegion(frame, 15.0f, 390, 100));
     EXPECT_GT(Count(region), 5000);
@@ -203,7 +176,7 @@ TEST(CliWand, AddsToAndRemovesFromAGivenMask) {
     for (std::size_t i = 0; i < start.size(); ++i) {
         start[i] = static_cast<unsigned char>(i % 7 == 0 ? 0x81 : 0);
     }
-    WriteMask(dir / "start.png", 160, 128, start);
+    WritePicture(dir / "start.png", {160, 128, 1, start});
     Bytes expected = start;
     MagicWand wand;
     wand.Add(frame.pixels.data(), frame.Step(), expected.data(), 160, 100.0f, 110, 90, 160, 128);
@@ -230,14 +203,9 @@ TEST(CliWand, AddsToAndRemovesFromAGivenMask) {
 TEST(CliWand, MistakesAreOneLineUsageErrors) {
     const fs::path dir = MakeScratchDir();
     WriteFrame(dir / "frame.png", MakeSyntheticFrame(160, 128));
-    WriteMask(dir / "small.png", 80, 64, Bytes(80 * 64));
-    std::string error;
-    ASSERT_TRUE(WritePng8((dir / "rgb.png").string(), {160, 128, 3, Bytes(160 * 128 * 3)}, &error))
-        << error;
-    const struct {
-        const char* arguments;
-        const char* mentions;
-    } cases[] = {
+    WritePicture(dir / "small.png", {80, 64, 1, Bytes(80 * 64)});
+    WritePicture(dir / "rgb.png", {160, 128, 3, Bytes(160 * 128 * 3)});
+    const UsageError cases[] = {
         {"--input missing.png", "missing.png"},
         {"--input small.png", "16-bit"},
         {"--input frame.png --seed 160,0", "outside the 160x128 frame"},
@@ -253,14 +221,7 @@ TEST(CliWand, MistakesAreOneLineUsageErrors) {
         {"--radius 3", "--radius"},
         {"stray", "stray"},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(RunTool(dir, std::string("wand --output o/x.png ") + c.arguments), 2)
-            << c.arguments;
-        const std::string message = ReadBytes(dir / "err.txt");
-        EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1)
-            << c.arguments << ": " << message;
-        EXPECT_NE(message.find(c.mentions), std::string::npos) << c.arguments << ": " << message;
-    }
+    ExpectUsageErrors(dir, "wand --output o/x.png ", cases);
     EXPECT_FALSE(fs::exists(dir / "o/x.png"));
     // Overwriting an input is a failure of the job, exit code 1.
     const std::string before = ReadBytes(dir / "frame.png");
