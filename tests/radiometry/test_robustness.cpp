@@ -31,7 +31,8 @@ TEST(RadiometryRobustness, ImageCallsIgnoreBadArguments) {
         {"SubFromLUT", [](const u16* s, int ss, float* d, int ds, const float* t, int w, int h) {
              IT::SubFromLUT(s, ss, d, ds, t, 2.0f, w, h);
          }}};
-    for (const auto& [name, call] : calls) {
+    for (const auto& [name, entry] : calls) {
+        const TableCall call = entry;  // a lambda cannot capture a structured binding in C++17
         for (const float* table : {lut.data(), static_cast<const float*>(nullptr)}) {
             ExpectBadArgumentsIgnored(
                 name + (table ? "" : " without table"), {2, 4},
